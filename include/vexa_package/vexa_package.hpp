@@ -1,0 +1,10 @@
+#pragma once
+
+// Everything the library offers: the package model and its operations, profile reports,
+// errors and diagnostic events.
+#include "vexa_package/application.hpp"
+#include "vexa_package/constants.hpp"
+#include "vexa_package/error.hpp"
+#include "vexa_package/events.hpp"
+#include "vexa_package/profile.hpp"
+#include "vexa_package/version.hpp"

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include <capnp/blob.h>
+#include <kj/io.h>
+
+#include "vexa_package/constants.hpp"
+
+namespace vexa_package::detail {
+
+/// Appends everything written to it to a byte buffer, never touching earlier bytes.
+class AppendingStream final : public kj::OutputStream {
+public:
+    explicit AppendingStream(Bytes& output) noexcept : output_(output) {}
+
+    void write(const void* buffer, std::size_t size) override;
+    void write(kj::ArrayPtr<const kj::ArrayPtr<const kj::byte>> pieces) override;
+
+private:
+    Bytes& output_;
+};
+
+/// A model list length as the 32-bit element count the builders take. Fails (with a
+/// `kj::Exception`) for lengths above the 2^29 - 1 elements a Cap'n Proto list can hold,
+/// instead of silently cutting the count to 32 bits.
+[[nodiscard]] std::uint32_t list_length(std::size_t length);
+
+/// A model text as a Cap'n Proto text, failing like `list_length` for texts too long to
+/// store. The string must stay alive while the builder copies it.
+[[nodiscard]] capnp::Text::Reader as_text(std::string_view text);
+
+}  // namespace vexa_package::detail
