@@ -1,0 +1,178 @@
+#include <capnp/message.h>
+#include <capnp/serialize.h>
+
+#include "application.capnp.h"
+#include "capnp_boundary.hpp"
+#include "emit.hpp"
+#include "message_output.hpp"
+#include "vexa_package/application.hpp"
+
+namespace vexa_package {
+
+namespace wire = application_capnp;
+
+namespace detail {
+namespace {
+
+void write_u32_list(capnp::List<std::uint32_t>::Builder list,
+                    const std::vector<std::uint32_t>& values) {
+    for (std::uint32_t i = 0; i < values.size(); ++i) {
+        list.set(i, values[i]);
+    }
+}
+
+capnp::Data::Reader as_data(const Bytes& bytes) {
+    return capnp::Data::Reader(bytes.data(), list_length(bytes.size()));
+}
+
+}  // namespace
+
+// The filling functions below receive lists already created at their final length and fill
+// element i from model element i. The order of the calls fixes where each object lies in the
+// message, so the same application always gives the same bytes.
+
+void write_tiles(capnp::List<wire::TileImage>::Builder list, const std::vector<TileImage>& tiles) {
+    for (std::uint32_t i = 0; i < tiles.size(); ++i) {
+        const TileImage& tile = tiles[i];
+        auto out = list[i];
+        out.setPhysicalTile(tile.physical_tile);
+        out.setEntryPoint(tile.entry_point);
+        out.setCommandAddress(tile.command_address);
+        out.setDiagnosticAddress(tile.diagnostic_address);
+        auto segments = out.initSegments(list_length(tile.segments.size()));
+        for (std::uint32_t j = 0; j < tile.segments.size(); ++j) {
+            const Segment& segment = tile.segments[j];
+            auto segment_out = segments[j];
+            segment_out.setAddress(segment.address);
+            segment_out.setMemorySize(segment.memory_size);
+            segment_out.setData(as_data(segment.data));
+            segment_out.setFlags(segment.flags);
+        }
+    }
+}
+
+void write_bindings(capnp::List<wire::Binding>::Builder list,
+                    const std::vector<Binding>& bindings) {
+    for (std::uint32_t i = 0; i < bindings.size(); ++i) {
+        const Binding& binding = bindings[i];
+        auto out = list[i];
+        out.setName(as_text(binding.name));
+        out.setDtype(as_text(binding.dtype));
+        write_u32_list(out.initShape(list_length(binding.shape.size())), binding.shape);
+        auto slices = out.initSlices(list_length(binding.slices.size()));
+        for (std::uint32_t j = 0; j < binding.slices.size(); ++j) {
+            const RegionSlice& slice = binding.slices[j];
+            auto slice_out = slices[j];
+            slice_out.setTile(slice.tile);
+            slice_out.setTileAddress(slice.tile_address);
+            slice_out.setFileOffset(slice.file_offset);
+            slice_out.setSize(slice.size);
+        }
+    }
+}
+
+void write_host_slices(capnp::List<wire::HostSlice>::Builder list,
+                       const std::vector<HostSlice>& slices) {
+    for (std::uint32_t i = 0; i < slices.size(); ++i) {
+        const HostSlice& slice = slices[i];
+        auto out = list[i];
+        out.setPage(slice.page);
+        out.setPageOffset(slice.page_offset);
+        out.setFileOffset(slice.file_offset);
+        out.setSize(slice.size);
+    }
+}
+
+void write_host_exchange(wire::HostExchange::Builder out, const HostExchange& exchange) {
+    out.setStartupMark(exchange.startup_mark);
+    out.setCommandPage(exchange.command_page);
+    out.setCommandOffset(exchange.command_offset);
+    auto pages = out.initPages(list_length(exchange.pages.size()));
+    for (std::uint32_t i = 0; i < exchange.pages.size(); ++i) {
+        pages[i].setIndex(exchange.pages[i].index);
+        pages[i].setSize(exchange.pages[i].size);
+    }
+    write_u32_list(out.initAttachOrder(list_length(exchange.attach_order.size())),
+                   exchange.attach_order);
+    auto calls = out.initCalls(list_length(exchange.calls.size()));
+    for (std::uint32_t i = 0; i < exchange.calls.size(); ++i) {
+        const HostCall& call = exchange.calls[i];
+        auto call_out = calls[i];
+        call_out.setName(as_text(call.name));
+        call_out.setCommand(call.command);
+        call_out.setPhases(call.phases);
+        call_out.setInvocations(call.invocations);
+        write_u32_list(call_out.initInputBatchEnds(list_length(call.input_batch_ends.size())),
+                       call.input_batch_ends);
+        write_u32_list(call_out.initOutputBatchEnds(list_length(call.output_batch_ends.size())),
+                       call.output_batch_ends);
+        write_host_slices(call_out.initInputs(list_length(call.inputs.size())), call.inputs);
+        write_host_slices(call_out.initOutputs(list_length(call.outputs.size())), call.outputs);
+    }
+}
+
+}  // namespace detail
+
+namespace {
+
+using detail::as_text;
+using detail::list_length;
+
+void build_message(capnp::MessageBuilder& message, const Application& application) {
+    auto root = message.initRoot<wire::Application>();
+    root.setSchemaVersion(PACKAGE_SCHEMA_VERSION);
+    root.setCompilerVersion(as_text(application.compiler_version));
+    root.setTarget(as_text(PACKAGE_TARGET));
+    root.setTileMemoryBase(TILE_MEMORY_BASE);
+    root.setTileMemorySize(TILE_MEMORY_SIZE);
+
+    detail::write_tiles(root.initTiles(list_length(application.tiles.size())), application.tiles);
+    detail::write_bindings(root.initInputs(list_length(application.inputs.size())), application.inputs);
+    detail::write_bindings(root.initOutputs(list_length(application.outputs.size())),
+                   application.outputs);
+    detail::write_bindings(root.initWeights(list_length(application.weights.size())),
+                   application.weights);
+    detail::write_host_exchange(root.initHostExchange(), application.host_exchange);
+
+    auto entry_points = root.initEntryPoints(list_length(application.entry_points.size()));
+    for (std::uint32_t i = 0; i < application.entry_points.size(); ++i) {
+        const EntryPoint& entry = application.entry_points[i];
+        entry_points[i].setName(as_text(entry.name));
+        entry_points[i].setCommand(entry.command);
+        entry_points[i].setExternalSyncs(entry.external_syncs);
+    }
+    auto config_writes =
+        root.initDeviceConfigWrites(list_length(application.device_config_writes.size()));
+    for (std::uint32_t i = 0; i < application.device_config_writes.size(); ++i) {
+        config_writes[i].setOffset(application.device_config_writes[i].offset);
+        config_writes[i].setValue(application.device_config_writes[i].value);
+    }
+}
+
+}  // namespace
+
+std::expected<void, PackageError> Application::write(kj::OutputStream& output) const {
+    if (auto valid = validate(); !valid) {
+        return valid;
+    }
+    if (auto* sink = detail::sink_for(Level::Info)) {
+        const EventField fields[] = {{"tiles", std::uint64_t{tiles.size()}}};
+        detail::emit(*sink, Level::Info, "writing application package", fields);
+    }
+    return detail::at_capnp_boundary([&]() -> std::expected<void, PackageError> {
+        capnp::MallocMessageBuilder message;
+        build_message(message, *this);
+        capnp::writeMessage(output, message);
+        if (auto* sink = detail::sink_for(Level::Info)) {
+            detail::emit(*sink, Level::Info, "application package written");
+        }
+        return {};
+    });
+}
+
+std::expected<void, PackageError> Application::write(Bytes& output) const {
+    detail::AppendingStream stream(output);
+    return write(stream);
+}
+
+}  // namespace vexa_package
