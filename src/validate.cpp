@@ -1,0 +1,160 @@
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "hex.hpp"
+#include "segment_rules.hpp"
+#include "validate_host_exchange.hpp"
+#include "vexa_package/application.hpp"
+
+namespace vexa_package {
+namespace {
+
+using Result = std::expected<void, PackageError>;
+
+Result check_device_config_writes(const std::vector<DeviceConfigWrite>& writes) {
+    std::unordered_set<std::uint32_t> offsets;
+    offsets.reserve(writes.size());
+    for (const DeviceConfigWrite& write : writes) {
+        if (write.offset % 4 != 0 || !offsets.insert(write.offset).second) {
+            return std::unexpected(
+                PackageError::invalid("unaligned or duplicate device configuration write"));
+        }
+    }
+    return {};
+}
+
+// A segment's range packed as `start << 32 | end`: sorting packed ranges orders them by
+// start, then by end, and is much faster than sorting pairs.
+std::uint64_t pack_range(std::uint32_t start, std::uint32_t end) noexcept {
+    return std::uint64_t{start} << 32 | end;
+}
+std::uint32_t range_start(std::uint64_t range) noexcept {
+    return static_cast<std::uint32_t>(range >> 32);
+}
+std::uint32_t range_end(std::uint64_t range) noexcept {
+    return static_cast<std::uint32_t>(range);
+}
+
+std::string overlap_message(std::uint32_t physical_tile, std::uint64_t earlier,
+                            std::uint64_t later) {
+    return "overlapping segments on tile " + std::to_string(physical_tile) + ": 0x" +
+           detail::hex(range_start(earlier)) + "..0x" + detail::hex(range_end(earlier)) +
+           " and 0x" + detail::hex(range_start(later)) + "..0x" + detail::hex(range_end(later));
+}
+
+// `ranges` is working memory that the caller reuses for every tile.
+Result check_tile(const TileImage& tile, std::vector<std::uint64_t>& ranges) {
+    ranges.clear();
+    ranges.reserve(tile.segments.size());
+    for (const Segment& segment : tile.segments) {
+        const auto end = detail::segment_end(segment, tile.physical_tile);
+        if (!end) {
+            return std::unexpected(end.error());
+        }
+        if (segment.memory_size != 0) {
+            ranges.push_back(pack_range(segment.address, *end));
+        }
+    }
+    // Producers usually list segments in address order; then no sort is needed.
+    if (!std::is_sorted(ranges.begin(), ranges.end())) {
+        std::sort(ranges.begin(), ranges.end());
+    }
+    // In sorted order, any two overlapping ranges imply an overlapping neighbour pair.
+    const auto overlap = std::adjacent_find(ranges.begin(), ranges.end(),
+                                            [](std::uint64_t earlier, std::uint64_t later) {
+                                                return range_end(earlier) > range_start(later);
+                                            });
+    if (overlap != ranges.end()) {
+        return std::unexpected(
+            PackageError::invalid(overlap_message(tile.physical_tile, overlap[0], overlap[1])));
+    }
+    return {};
+}
+
+// On success `physical_tiles` holds every tile number of the application, which is the set
+// the binding rules look tiles up in.
+Result check_tiles(const std::vector<TileImage>& tiles,
+                   std::unordered_set<std::uint32_t>& physical_tiles) {
+    physical_tiles.reserve(tiles.size());
+    std::vector<std::uint64_t> ranges;
+    for (const TileImage& tile : tiles) {
+        if (!physical_tiles.insert(tile.physical_tile).second) {
+            return std::unexpected(PackageError::invalid("duplicate physical tile " +
+                                                         std::to_string(tile.physical_tile)));
+        }
+        if (auto checked = check_tile(tile, ranges); !checked) {
+            return checked;
+        }
+    }
+    return {};
+}
+
+Result check_slice(const Binding& binding, const RegionSlice& slice,
+                   const std::unordered_set<std::uint32_t>& physical_tiles) {
+    constexpr std::uint32_t u32_max = std::numeric_limits<std::uint32_t>::max();
+    if (slice.size > u32_max) {
+        return std::unexpected(
+            PackageError::invalid("binding " + binding.name + " slice is too large"));
+    }
+    const auto size = static_cast<std::uint32_t>(slice.size);
+    if (size > u32_max - slice.tile_address) {
+        return std::unexpected(PackageError::invalid("binding address overflow"));
+    }
+    const std::uint32_t end = slice.tile_address + size;
+    if (!physical_tiles.contains(slice.tile) || slice.tile_address < TILE_MEMORY_BASE ||
+        end > TILE_MEMORY_END) {
+        return std::unexpected(
+            PackageError::invalid("binding " + binding.name + " references invalid tile memory"));
+    }
+    return {};
+}
+
+Result check_bindings(const Application& application,
+                      const std::unordered_set<std::uint32_t>& physical_tiles) {
+    // Names are unique across all three lists, which are visited as one sequence.
+    const std::array lists{&application.inputs, &application.outputs, &application.weights};
+    std::unordered_set<std::string_view> names;
+    names.reserve(application.inputs.size() + application.outputs.size() +
+                  application.weights.size());
+    for (const std::vector<Binding>* list : lists) {
+        for (const Binding& binding : *list) {
+            if (binding.name.empty() || !names.insert(binding.name).second) {
+                return std::unexpected(
+                    PackageError::invalid("empty or duplicate binding " + binding.name));
+            }
+            for (const RegionSlice& slice : binding.slices) {
+                if (auto checked = check_slice(binding, slice, physical_tiles); !checked) {
+                    return checked;
+                }
+            }
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+std::expected<void, PackageError> Application::validate() const {
+    if (tiles.empty()) {
+        return std::unexpected(PackageError::invalid("application has no tiles"));
+    }
+    if (auto checked = check_device_config_writes(device_config_writes); !checked) {
+        return checked;
+    }
+    std::unordered_set<std::uint32_t> physical_tiles;
+    if (auto checked = check_tiles(tiles, physical_tiles); !checked) {
+        return checked;
+    }
+    if (auto checked = check_bindings(*this, physical_tiles); !checked) {
+        return checked;
+    }
+    return detail::validate_host_exchange(host_exchange);
+}
+
+}  // namespace vexa_package
