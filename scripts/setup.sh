@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs, from Debian's archive, whatever the build, the tests and the tools need and the
+# machine lacks. Safe to run again: it does nothing when everything is present.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    capnproto libcapnp-dev
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    nlohmann-json3-dev libcli11-dev
+    afl++ doxygen
+    python3 python3-dev python3-numpy python3-pytest pybind11-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+
+if ((${#missing[@]} > 0)); then
+    echo "setup: installing ${missing[*]}"
+    sudo_cmd=()
+    if [[ $(id -u) -ne 0 ]]; then
+        sudo_cmd=(sudo)
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo_cmd[@]}" apt-get update -qq
+    "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
