@@ -30,6 +30,8 @@ struct Segment {
     /// Attribute word, carried for the loader.
     std::uint32_t flags = 0;
 
+    /// Field-by-field equality; texts byte for byte, lists element by element in order.
+
     friend bool operator==(const Segment&, const Segment&) = default;
 };
 
@@ -46,6 +48,8 @@ struct TileImage {
     /// The segments loaded onto the tile.
     std::vector<Segment> segments;
 
+    /// Field-by-field equality; texts byte for byte, lists element by element in order.
+
     friend bool operator==(const TileImage&, const TileImage&) = default;
 };
 
@@ -59,6 +63,8 @@ struct RegionSlice {
     std::uint64_t file_offset = 0;
     /// Length of the piece in bytes.
     std::uint64_t size = 0;
+
+    /// Field-by-field equality; texts byte for byte, lists element by element in order.
 
     friend bool operator==(const RegionSlice&, const RegionSlice&) = default;
 };
@@ -74,6 +80,8 @@ struct Binding {
     /// The pieces of the tensor and their places in tile memory.
     std::vector<RegionSlice> slices;
 
+    /// Field-by-field equality; texts byte for byte, lists element by element in order.
+
     friend bool operator==(const Binding&, const Binding&) = default;
 };
 
@@ -83,6 +91,8 @@ struct HostPage {
     std::uint32_t index = 0;
     /// Page size in bytes.
     std::uint64_t size = 0;
+
+    /// Field-by-field equality; texts byte for byte, lists element by element in order.
 
     friend bool operator==(const HostPage&, const HostPage&) = default;
 };
@@ -97,6 +107,8 @@ struct HostSlice {
     std::uint64_t file_offset = 0;
     /// Length of the range in bytes.
     std::uint64_t size = 0;
+
+    /// Field-by-field equality; texts byte for byte, lists element by element in order.
 
     friend bool operator==(const HostSlice&, const HostSlice&) = default;
 };
@@ -120,6 +132,8 @@ struct HostCall {
     /// Exclusive end index of each batch of consecutive output slices.
     std::vector<std::uint32_t> output_batch_ends;
 
+    /// Field-by-field equality; texts byte for byte, lists element by element in order.
+
     friend bool operator==(const HostCall&, const HostCall&) = default;
 };
 
@@ -138,14 +152,21 @@ struct HostExchange {
     /// The host calls of the application.
     std::vector<HostCall> calls;
 
+    /// Field-by-field equality; texts byte for byte, lists element by element in order.
+
     friend bool operator==(const HostExchange&, const HostExchange&) = default;
 };
 
 /// A named way into the application.
 struct EntryPoint {
+    /// Name of the entry point.
     std::string name;
+    /// Command value of the entry point.
     std::uint32_t command = 0;
+    /// Count of external synchronisations of the entry point.
     std::uint32_t external_syncs = 0;
+
+    /// Field-by-field equality; texts byte for byte, lists element by element in order.
 
     friend bool operator==(const EntryPoint&, const EntryPoint&) = default;
 };
@@ -157,6 +178,8 @@ struct DeviceConfigWrite {
     /// Value written.
     std::uint32_t value = 0;
 
+    /// Field-by-field equality; texts byte for byte, lists element by element in order.
+
     friend bool operator==(const DeviceConfigWrite&, const DeviceConfigWrite&) = default;
 };
 
@@ -167,12 +190,20 @@ struct Application {
     std::string compiler_version = "0.1.0";
     /// One loadable image per physical tile used.
     std::vector<TileImage> tiles;
+    /// Input tensor bindings.
     std::vector<Binding> inputs;
+    /// Output tensor bindings.
     std::vector<Binding> outputs;
+    /// Weight tensor bindings. Binding names are unique across inputs, outputs and weights.
     std::vector<Binding> weights;
+    /// Host page table, attach order, startup protocol and host calls.
     HostExchange host_exchange;
+    /// Named entry points, carried unchanged.
     std::vector<EntryPoint> entry_points;
+    /// Device configuration register writes.
     std::vector<DeviceConfigWrite> device_config_writes;
+
+    /// Field-by-field equality; texts byte for byte, lists element by element in order.
 
     friend bool operator==(const Application&, const Application&) = default;
 

@@ -19,15 +19,22 @@ namespace vexa_package {
 /// length (1 to 3) of the invalid byte sequence that starts there, or empty when the text
 /// ended in the middle of an otherwise valid sequence.
 struct Utf8Error {
+    /// Number of leading bytes that are valid UTF-8.
     std::size_t valid_up_to = 0;
+    /// Length of the invalid sequence at `valid_up_to`; empty when the text ended early.
     std::optional<std::size_t> error_len;
+
+    /// Field-by-field equality; texts byte for byte, lists element by element in order.
 
     friend bool operator==(const Utf8Error&, const Utf8Error&) = default;
 };
 
 /// A stored enumeration code that the schema does not define.
 struct NotInSchema {
+    /// The stored code.
     std::uint16_t value = 0;
+
+    /// Field-by-field equality; texts byte for byte, lists element by element in order.
 
     friend bool operator==(const NotInSchema&, const NotInSchema&) = default;
 };
@@ -58,10 +65,13 @@ public:
     /// Which of the five kinds this error is.
     [[nodiscard]] Kind kind() const noexcept;
 
-    /// The carried value of that kind, or null when the error is of another kind.
+    /// The Cap'n Proto error of a `Capnp` error, else null.
     [[nodiscard]] const kj::Exception* capnp() const noexcept;
+    /// The operating-system error of an `Io` error, else null.
     [[nodiscard]] const std::error_code* io() const noexcept;
+    /// The decoding failure of a `Utf8` error, else null.
     [[nodiscard]] const Utf8Error* utf8() const noexcept;
+    /// The undefined code of a `SchemaEnum` error, else null.
     [[nodiscard]] const std::uint16_t* schema_enum() const noexcept;
 
     /// The exact rule text for `Invalid`; a readable description for the other kinds.

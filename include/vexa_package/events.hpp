@@ -12,15 +12,21 @@ enum class Level { Trace, Debug, Info, Warn, Error };
 
 /// One named field of an event: a number or a text.
 struct EventField {
+    /// Field name, e.g. "tiles".
     std::string_view name;
+    /// Numbers are unsigned 64-bit; addresses and versions are texts.
     std::variant<std::uint64_t, std::string_view> value;
 };
 
 /// A diagnostic event. Every view in it is valid only during `EventSink::on_event`.
 struct Event {
+    /// Severity of the event.
     Level level;
+    /// Always "vexa_package".
     std::string_view target;
+    /// One of the library's fixed event messages.
     std::string_view message;
+    /// The event's named fields, possibly none.
     std::span<const EventField> fields;
 };
 

@@ -23,8 +23,12 @@ enum class ProfileStepKind : std::uint8_t { Exchange = 0, Compute = 1, Synchroni
 
 /// One named attribute of a step.
 struct ProfileMetadata {
+    /// Attribute name.
     std::string name;
+    /// Attribute value, as text.
     std::string value;
+
+    /// Field-by-field equality; texts byte for byte, lists element by element in order.
 
     friend bool operator==(const ProfileMetadata&, const ProfileMetadata&) = default;
 };
@@ -33,15 +37,20 @@ struct ProfileMetadata {
 struct ProfileStep {
     /// Index of the step, local to its tile.
     std::uint32_t local_index = 0;
+    /// Phase number of the step.
     std::uint32_t phase = 0;
+    /// Epoch number of the step.
     std::uint32_t epoch = 0;
     /// Name of the operation the step belongs to.
     std::string operation;
+    /// What the step does.
     ProfileStepKind kind = ProfileStepKind::Exchange;
     /// Name of the kernel the step runs.
     std::string kernel;
     /// Further attributes in the producer's order; names need not be unique.
     std::vector<ProfileMetadata> metadata;
+
+    /// Field-by-field equality; texts byte for byte, lists element by element in order.
 
     friend bool operator==(const ProfileStep&, const ProfileStep&) = default;
 };
@@ -49,17 +58,26 @@ struct ProfileStep {
 /// One step as it ran on a tile, between two values of the tile's 32-bit cycle counter.
 /// The counter may have wrapped, so `end_cycle` may be below `start_cycle`.
 struct CycleSample {
+    /// The step that ran.
     ProfileStep step;
+    /// Cycle counter value at the start of the step.
     std::uint32_t start_cycle = 0;
+    /// Cycle counter value at the end of the step.
     std::uint32_t end_cycle = 0;
+
+    /// Field-by-field equality; texts byte for byte, lists element by element in order.
 
     friend bool operator==(const CycleSample&, const CycleSample&) = default;
 };
 
 /// The samples of one physical tile.
 struct TileProfile {
+    /// Physical tile the samples were taken on.
     std::uint32_t physical_tile = 0;
+    /// The tile's samples in the producer's order.
     std::vector<CycleSample> samples;
+
+    /// Field-by-field equality; texts byte for byte, lists element by element in order.
 
     friend bool operator==(const TileProfile&, const TileProfile&) = default;
 };
@@ -69,7 +87,10 @@ struct TileProfile {
 struct ProfileReport {
     /// Clock frequency of the profiled device in hertz.
     std::uint64_t clock_hz = 0;
+    /// One entry per profiled tile, in the producer's order.
     std::vector<TileProfile> tiles;
+
+    /// Field-by-field equality; texts byte for byte, lists element by element in order.
 
     friend bool operator==(const ProfileReport&, const ProfileReport&) = default;
 
@@ -86,7 +107,8 @@ struct ProfileReport {
         kj::InputStream& input);
 
     /// Appends the report to `output`. Errors: `Capnp` for a list or text too long for the
-    /// format. Emits no events.
+    /// format, or for a step kind outside `ProfileStepKind`'s enumerators (which no reader
+    /// would accept); nothing is appended then. Emits no events.
     [[nodiscard]] std::expected<void, PackageError> write(Bytes& output) const;
     /// Writes the report to a stream; a failing stream gives `Capnp`.
     [[nodiscard]] std::expected<void, PackageError> write(kj::OutputStream& output) const;
