@@ -2,6 +2,9 @@
 
 #include <kj/debug.h>
 
+#include "capnp_boundary.hpp"
+#include "utf8.hpp"
+
 namespace vexa_package::detail {
 namespace {
 
@@ -35,6 +38,11 @@ std::uint32_t list_length(std::size_t length) {
 capnp::Text::Reader as_text(std::string_view text) {
     KJ_REQUIRE(text.size() < MAX_LIST_ELEMENTS, "Text is too long for a Cap'n Proto message.",
                text.size(), MAX_LIST_ELEMENTS - 1);
+    // A text that is not UTF-8 would give a message that every reader refuses: refuse it
+    // here instead of reporting success.
+    if (auto error = find_utf8_error(text)) {
+        throw Refusal{PackageError(*error)};
+    }
     return capnp::Text::Reader(text.data(), text.size());
 }
 

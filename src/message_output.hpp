@@ -29,7 +29,8 @@ private:
 [[nodiscard]] std::uint32_t list_length(std::size_t length);
 
 /// A model text as a Cap'n Proto text, failing like `list_length` for texts too long to
-/// store. The string must stay alive while the builder copies it.
+/// store, and throwing a `Refusal` carrying a `Utf8` error for text that is not UTF-8. The
+/// string must stay alive while the builder copies it.
 [[nodiscard]] capnp::Text::Reader as_text(std::string_view text);
 
 }  // namespace vexa_package::detail

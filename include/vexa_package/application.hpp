@@ -222,7 +222,9 @@ struct Application {
     /// Validates the application and appends it as a package to `output`; on a validation
     /// error nothing is appended.
     ///
-    /// Errors: any error of `validate`; `Capnp` for a list or text too long for the format.
+    /// Errors: any error of `validate`; `Utf8` for a text that is not UTF-8 and `Capnp` for a
+    /// list or text too long for the format, since no reader would accept either; nothing is
+    /// appended then.
     /// Events: "writing application package" (field `tiles`) after validation, "application
     /// package written" on success.
     [[nodiscard]] std::expected<void, PackageError> write(Bytes& output) const;

@@ -106,9 +106,10 @@ struct ProfileReport {
     [[nodiscard]] static std::expected<ProfileReport, PackageError> read(
         kj::InputStream& input);
 
-    /// Appends the report to `output`. Errors: `Capnp` for a list or text too long for the
-    /// format, or for a step kind outside `ProfileStepKind`'s enumerators (which no reader
-    /// would accept); nothing is appended then. Emits no events.
+    /// Appends the report to `output`. Errors: `Utf8` for a text that is not UTF-8; `Capnp`
+    /// for a list or text too long for the format, or for a step kind outside
+    /// `ProfileStepKind`'s enumerators. No reader would accept any of these, so nothing is
+    /// appended then. Emits no events.
     [[nodiscard]] std::expected<void, PackageError> write(Bytes& output) const;
     /// Writes the report to a stream; a failing stream gives `Capnp`.
     [[nodiscard]] std::expected<void, PackageError> write(kj::OutputStream& output) const;
