@@ -1,7 +1,11 @@
 #include "message_input.hpp"
 
 #include <algorithm>
+#include <compare>
+#include <cstddef>
 #include <cstring>
+#include <iterator>
+#include <utility>
 
 #include <kj/debug.h>
 #include <kj/io.h>
@@ -28,7 +32,9 @@ std::uint64_t segment_count(const std::uint8_t* first_word) {
 
 // The segment table occupies one 32-bit count plus one 32-bit size per segment, padded to
 // whole words.
-std::uint64_t table_words(std::uint64_t count) noexcept { return count / 2 + 1; }
+std::uint64_t table_words(std::uint64_t count) noexcept {
+    return count / 2 + 1;
+}
 
 // Sum of the segment sizes in words; cannot overflow with at most 512 32-bit sizes.
 std::uint64_t segment_words(const std::uint8_t* table, std::uint64_t count) noexcept {
@@ -38,6 +44,54 @@ std::uint64_t segment_words(const std::uint8_t* table, std::uint64_t count) noex
     }
     return total;
 }
+
+// The 64-bit words of a byte range at any address, as a random-access iterator: a vector of
+// words assigned from it is filled in the one pass that copies the message, where resizing
+// the vector first would zero-fill all of it only to overwrite it.
+class UnalignedWords {
+  public:
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = std::uint64_t;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = std::uint64_t;
+
+    UnalignedWords() noexcept = default;
+    explicit UnalignedWords(const std::uint8_t* bytes) noexcept : bytes_(bytes) {}
+
+    std::uint64_t operator*() const noexcept {
+        std::uint64_t word;
+        std::memcpy(&word, bytes_, sizeof word);
+        return word;
+    }
+    std::uint64_t operator[](difference_type offset) const noexcept { return *(*this + offset); }
+
+    UnalignedWords& operator+=(difference_type offset) noexcept {
+        bytes_ += offset * static_cast<difference_type>(sizeof(std::uint64_t));
+        return *this;
+    }
+    UnalignedWords& operator-=(difference_type offset) noexcept { return *this += -offset; }
+    UnalignedWords& operator++() noexcept { return *this += 1; }
+    UnalignedWords& operator--() noexcept { return *this -= 1; }
+    UnalignedWords operator++(int) noexcept { return std::exchange(*this, *this + 1); }
+    UnalignedWords operator--(int) noexcept { return std::exchange(*this, *this - 1); }
+    friend UnalignedWords operator+(UnalignedWords at, difference_type offset) noexcept {
+        return at += offset;
+    }
+    friend UnalignedWords operator+(difference_type offset, UnalignedWords at) noexcept {
+        return at += offset;
+    }
+    friend UnalignedWords operator-(UnalignedWords at, difference_type offset) noexcept {
+        return at -= offset;
+    }
+    friend difference_type operator-(UnalignedWords end, UnalignedWords begin) noexcept {
+        return (end.bytes_ - begin.bytes_) / static_cast<difference_type>(sizeof(std::uint64_t));
+    }
+    friend auto operator<=>(UnalignedWords, UnalignedWords) = default;
+
+  private:
+    const std::uint8_t* bytes_ = nullptr;
+};
 
 std::uint8_t* as_bytes(std::vector<std::uint64_t>& words) noexcept {
     return reinterpret_cast<std::uint8_t*>(words.data());
@@ -67,8 +121,8 @@ FramedMessage FramedMessage::from_bytes(std::span<const std::uint8_t> input) {
     if (reinterpret_cast<std::uintptr_t>(input.data()) % alignof(capnp::word) == 0) {
         message.words_ = {reinterpret_cast<const capnp::word*>(input.data()), size};
     } else {
-        message.owned_.resize(size);
-        std::memcpy(message.owned_.data(), input.data(), size * sizeof(capnp::word));
+        const UnalignedWords first(input.data());
+        message.owned_.assign(first, first + static_cast<std::ptrdiff_t>(size));
         message.words_ = {reinterpret_cast<const capnp::word*>(message.owned_.data()), size};
     }
     return message;

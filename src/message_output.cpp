@@ -1,5 +1,7 @@
 #include "message_output.hpp"
 
+#include <algorithm>
+
 #include <kj/debug.h>
 
 #include "capnp_boundary.hpp"
@@ -23,15 +25,19 @@ void AppendingStream::write(kj::ArrayPtr<const kj::ArrayPtr<const kj::byte>> pie
     for (const auto& piece : pieces) {
         total += piece.size();
     }
-    output_.reserve(output_.size() + total);
+    // Grow geometrically: reserving exactly what each message needs would copy the whole
+    // buffer again for every message appended to it.
+    if (total > output_.capacity() - output_.size()) {
+        output_.reserve(std::max(output_.size() + total, 2 * output_.capacity()));
+    }
     for (const auto& piece : pieces) {
         output_.insert(output_.end(), piece.begin(), piece.end());
     }
 }
 
 std::uint32_t list_length(std::size_t length) {
-    KJ_REQUIRE(length <= MAX_LIST_ELEMENTS, "List is too long for a Cap'n Proto message.",
-               length, MAX_LIST_ELEMENTS);
+    KJ_REQUIRE(length <= MAX_LIST_ELEMENTS, "List is too long for a Cap'n Proto message.", length,
+               MAX_LIST_ELEMENTS);
     return static_cast<std::uint32_t>(length);
 }
 

@@ -1,16 +1,18 @@
 #include <cstdint>
 #include <expected>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include <capnp/blob.h>
 #include <capnp/serialize.h>
 
 #include "capnp_boundary.hpp"
-#include "capnp_text.hpp"
 #include "message_input.hpp"
 #include "profile.capnp.h"
 #include "reader_options.hpp"
+#include "utf8.hpp"
 #include "vexa_package/profile.hpp"
 
 namespace vexa_package {
@@ -35,78 +37,66 @@ std::expected<ProfileStepKind, PackageError> read_kind(profile_capnp::StepKind k
     return std::unexpected(PackageError(NotInSchema{static_cast<std::uint16_t>(kind)}));
 }
 
-std::expected<ProfileMetadata, PackageError> read_metadata(
-    profile_capnp::MetadataEntry::Reader entry) {
-    auto name = detail::read_text(entry.getName());
-    if (!name) {
-        return std::unexpected(std::move(name.error()));
+using Filled = std::expected<void, PackageError>;
+
+// The conversions fill records already in place in their lists: a report holds millions of
+// samples, and returning each record by value moved every one of its texts several times on
+// the way into the report.
+
+// detail::read_text, copying into the record's own string rather than returning a new one
+// to be moved there: that move copied every short text a second time.
+Filled read_text_into(std::string& out, capnp::Text::Reader stored) {
+    const std::string_view text(stored.begin(), stored.size());
+    if (auto error = detail::find_utf8_error(text)) {
+        return std::unexpected(PackageError(*error));
     }
-    auto value = detail::read_text(entry.getValue());
-    if (!value) {
-        return std::unexpected(std::move(value.error()));
-    }
-    return ProfileMetadata{.name = std::move(*name), .value = std::move(*value)};
+    out.assign(text);
+    return {};
 }
 
-std::expected<ProfileStep, PackageError> read_step(profile_capnp::ProfileStep::Reader stored) {
-    ProfileStep step;
+Filled read_step(ProfileStep& step, profile_capnp::ProfileStep::Reader stored) {
     step.local_index = stored.getLocalIndex();
     step.phase = stored.getPhase();
     step.epoch = stored.getEpoch();
-
-    auto operation = detail::read_text(stored.getOperation());
-    if (!operation) {
-        return std::unexpected(std::move(operation.error()));
+    if (auto read = read_text_into(step.operation, stored.getOperation()); !read) {
+        return read;
     }
-    step.operation = std::move(*operation);
-
     const auto kind = read_kind(stored.getKind());
     if (!kind) {
         return std::unexpected(kind.error());
     }
     step.kind = *kind;
-
-    auto kernel = detail::read_text(stored.getKernel());
-    if (!kernel) {
-        return std::unexpected(std::move(kernel.error()));
+    if (auto read = read_text_into(step.kernel, stored.getKernel()); !read) {
+        return read;
     }
-    step.kernel = std::move(*kernel);
 
     const auto metadata = stored.getMetadata();
     step.metadata.reserve(metadata.size());
     for (const auto entry : metadata) {
-        auto converted = read_metadata(entry);
-        if (!converted) {
-            return std::unexpected(std::move(converted.error()));
+        ProfileMetadata& converted = step.metadata.emplace_back();
+        if (auto read = read_text_into(converted.name, entry.getName()); !read) {
+            return read;
         }
-        step.metadata.push_back(std::move(*converted));
+        if (auto read = read_text_into(converted.value, entry.getValue()); !read) {
+            return read;
+        }
     }
-    return step;
+    return {};
 }
 
-std::expected<CycleSample, PackageError> read_sample(profile_capnp::CycleSample::Reader stored) {
-    auto step = read_step(stored.getStep());
-    if (!step) {
-        return std::unexpected(std::move(step.error()));
-    }
-    return CycleSample{.step = std::move(*step),
-                       .start_cycle = stored.getStartCycle(),
-                       .end_cycle = stored.getEndCycle()};
-}
-
-std::expected<TileProfile, PackageError> read_tile(profile_capnp::TileProfile::Reader stored) {
-    TileProfile tile;
+Filled read_tile(TileProfile& tile, profile_capnp::TileProfile::Reader stored) {
     const auto samples = stored.getSamples();
     tile.samples.reserve(samples.size());
     for (const auto sample : samples) {
-        auto converted = read_sample(sample);
-        if (!converted) {
-            return std::unexpected(std::move(converted.error()));
+        CycleSample& converted = tile.samples.emplace_back();
+        if (auto read = read_step(converted.step, sample.getStep()); !read) {
+            return read;
         }
-        tile.samples.push_back(std::move(*converted));
+        converted.start_cycle = sample.getStartCycle();
+        converted.end_cycle = sample.getEndCycle();
     }
     tile.physical_tile = stored.getPhysicalTile();
-    return tile;
+    return {};
 }
 
 std::expected<ProfileReport, PackageError> read_message(const detail::FramedMessage& framed) {
@@ -127,11 +117,9 @@ std::expected<ProfileReport, PackageError> read_message(const detail::FramedMess
     const auto tiles = root.getTiles();
     report.tiles.reserve(tiles.size());
     for (const auto tile : tiles) {
-        auto converted = read_tile(tile);
-        if (!converted) {
-            return std::unexpected(std::move(converted.error()));
+        if (auto read = read_tile(report.tiles.emplace_back(), tile); !read) {
+            return std::unexpected(std::move(read.error()));
         }
-        report.tiles.push_back(std::move(*converted));
     }
     report.clock_hz = root.getClockHz();
     return report;

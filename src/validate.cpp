@@ -4,9 +4,9 @@
 #include <limits>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
+#include "flat_set.hpp"
 #include "hex.hpp"
 #include "segment_rules.hpp"
 #include "validate_host_exchange.hpp"
@@ -17,11 +17,13 @@ namespace {
 
 using Result = std::expected<void, PackageError>;
 
+using detail::FlatSet;
+using TileSet = FlatSet<std::uint32_t>;
+
 Result check_device_config_writes(const std::vector<DeviceConfigWrite>& writes) {
-    std::unordered_set<std::uint32_t> offsets;
-    offsets.reserve(writes.size());
+    FlatSet<std::uint32_t> offsets(writes.size());
     for (const DeviceConfigWrite& write : writes) {
-        if (write.offset % 4 != 0 || !offsets.insert(write.offset).second) {
+        if (write.offset % 4 != 0 || !offsets.insert(write.offset)) {
             return std::unexpected(
                 PackageError::invalid("unaligned or duplicate device configuration write"));
         }
@@ -79,12 +81,10 @@ Result check_tile(const TileImage& tile, std::vector<std::uint64_t>& ranges) {
 
 // On success `physical_tiles` holds every tile number of the application, which is the set
 // the binding rules look tiles up in.
-Result check_tiles(const std::vector<TileImage>& tiles,
-                   std::unordered_set<std::uint32_t>& physical_tiles) {
-    physical_tiles.reserve(tiles.size());
+Result check_tiles(const std::vector<TileImage>& tiles, TileSet& physical_tiles) {
     std::vector<std::uint64_t> ranges;
     for (const TileImage& tile : tiles) {
-        if (!physical_tiles.insert(tile.physical_tile).second) {
+        if (!physical_tiles.insert(tile.physical_tile)) {
             return std::unexpected(PackageError::invalid("duplicate physical tile " +
                                                          std::to_string(tile.physical_tile)));
         }
@@ -96,7 +96,7 @@ Result check_tiles(const std::vector<TileImage>& tiles,
 }
 
 Result check_slice(const Binding& binding, const RegionSlice& slice,
-                   const std::unordered_set<std::uint32_t>& physical_tiles) {
+                   const TileSet& physical_tiles) {
     constexpr std::uint32_t u32_max = std::numeric_limits<std::uint32_t>::max();
     if (slice.size > u32_max) {
         return std::unexpected(
@@ -115,16 +115,14 @@ Result check_slice(const Binding& binding, const RegionSlice& slice,
     return {};
 }
 
-Result check_bindings(const Application& application,
-                      const std::unordered_set<std::uint32_t>& physical_tiles) {
+Result check_bindings(const Application& application, const TileSet& physical_tiles) {
     // Names are unique across all three lists, which are visited as one sequence.
     const std::array lists{&application.inputs, &application.outputs, &application.weights};
-    std::unordered_set<std::string_view> names;
-    names.reserve(application.inputs.size() + application.outputs.size() +
-                  application.weights.size());
+    FlatSet<std::string_view> names(application.inputs.size() + application.outputs.size() +
+                                    application.weights.size());
     for (const std::vector<Binding>* list : lists) {
         for (const Binding& binding : *list) {
-            if (binding.name.empty() || !names.insert(binding.name).second) {
+            if (binding.name.empty() || !names.insert(binding.name)) {
                 return std::unexpected(
                     PackageError::invalid("empty or duplicate binding " + binding.name));
             }
@@ -147,7 +145,7 @@ std::expected<void, PackageError> Application::validate() const {
     if (auto checked = check_device_config_writes(device_config_writes); !checked) {
         return checked;
     }
-    std::unordered_set<std::uint32_t> physical_tiles;
+    TileSet physical_tiles(tiles.size());
     if (auto checked = check_tiles(tiles, physical_tiles); !checked) {
         return checked;
     }

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "vexa_package/application.hpp"
+#include "vexa_package/profile.hpp"
+
+namespace vexa_package::bench {
+
+/// 128 tiles, each with one 0x80000-byte segment full of data: 64 MiB of bulk data.
+[[nodiscard]] Application bulk_application();
+
+/// Many small records: 4096 tiles of 32 small segments, 20000 bindings of 4 slices, 2000
+/// host calls of 32 slices, 1000 entry points and 1000 configuration writes.
+[[nodiscard]] Application many_records_application();
+
+/// One tile holding 600,000 one-byte segments in shuffled address order.
+[[nodiscard]] Application shuffled_segments_application();
+
+/// One tile whose 64 segments, listed in shuffled order, fill the whole 0x9c000-byte tile
+/// memory window with data.
+[[nodiscard]] Application tile_image_application();
+
+/// 4 tiles of 1,000,000 samples each, every sample with one metadata entry.
+[[nodiscard]] ProfileReport large_profile_report();
+
+/// Bytes at an address of chosen alignment: `offset` bytes past an 8-byte boundary.
+class PlacedBytes {
+  public:
+    PlacedBytes(std::span<const std::uint8_t> bytes, std::size_t offset);
+
+    [[nodiscard]] std::span<const std::uint8_t> bytes() const noexcept {
+        return {storage_.data() + offset_, size_};
+    }
+
+  private:
+    Bytes storage_;
+    std::size_t offset_;
+    std::size_t size_;
+};
+
+/// Aborts the benchmark program with a message; fixtures that do not read back as they were
+/// written would make every figure meaningless.
+[[noreturn]] void fail(const char* what);
+
+/// The package bytes of `application`, aborting when it cannot be written or does not read
+/// back equal.
+[[nodiscard]] Bytes checked_package(const Application& application);
+
+}  // namespace vexa_package::bench

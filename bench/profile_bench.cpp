@@ -1,0 +1,89 @@
+// Profile reports of 4 tiles x 1,000,000 samples: reading against a deep copy of the result
+// and a zero-copy traversal, writing against copying the bytes it writes.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <memory>
+
+#include "fixtures.hpp"
+#include "raw_capnp.hpp"
+
+namespace vexa_package::bench {
+namespace {
+
+const ProfileReport& report() {
+    static const ProfileReport large = large_profile_report();
+    return large;
+}
+
+const Bytes& message() {
+    static const Bytes bytes = [] {
+        Bytes written;
+        if (!report().write(written)) {
+            fail("profile write failed");
+        }
+        const auto read = ProfileReport::read(written);
+        if (!read || *read != report()) {
+            fail("profile does not read back equal");
+        }
+        return written;
+    }();
+    return bytes;
+}
+
+void profile_read(benchmark::State& state) {
+    const std::span<const std::uint8_t> input = message();
+    for (auto _ : state) {
+        auto read = ProfileReport::read(input);
+        if (!read) {
+            fail("profile read failed");
+        }
+        benchmark::DoNotOptimize(read->tiles.data());
+    }
+}
+
+void profile_deep_copy(benchmark::State& state) {
+    message();
+    const ProfileReport& source = report();
+    for (auto _ : state) {
+        ProfileReport copy = source;
+        benchmark::DoNotOptimize(copy.tiles.data());
+    }
+}
+
+void profile_raw_traversal(benchmark::State& state) {
+    const std::span<const std::uint8_t> input = message();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(traverse_profile(input));
+    }
+}
+
+void profile_write(benchmark::State& state) {
+    const std::size_t size = message().size();
+    for (auto _ : state) {
+        Bytes output;
+        if (!report().write(output) || output.size() != size) {
+            fail("profile write failed");
+        }
+        benchmark::DoNotOptimize(output.data());
+    }
+}
+
+void profile_memcpy(benchmark::State& state) {
+    const Bytes& source = message();
+    for (auto _ : state) {
+        const std::unique_ptr<std::uint8_t[]> copy(new std::uint8_t[source.size()]);
+        std::memcpy(copy.get(), source.data(), source.size());
+        benchmark::DoNotOptimize(copy.get());
+        benchmark::ClobberMemory();
+    }
+}
+
+BENCHMARK(profile_read)->Name("profile/read")->Unit(benchmark::kMillisecond);
+BENCHMARK(profile_deep_copy)->Name("profile/deep_copy")->Unit(benchmark::kMillisecond);
+BENCHMARK(profile_raw_traversal)->Name("profile/raw_traversal")->Unit(benchmark::kMillisecond);
+BENCHMARK(profile_write)->Name("profile/write")->Unit(benchmark::kMillisecond);
+BENCHMARK(profile_memcpy)->Name("profile/memcpy")->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace vexa_package::bench
