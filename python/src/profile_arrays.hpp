@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include <capnp/common.h>
+#include <kj/common.h>
+#include <pybind11/pybind11.h>
+
+#include "record_classes.hpp"
+#include "vexa_package/profile.hpp"
+
+namespace vexa_package::python {
+
+/// One sample as a row of the structured array `ProfileReport.samples` returns.
+struct SampleRow {
+    std::uint32_t physical_tile;
+    std::uint32_t start_cycle;
+    std::uint32_t end_cycle;
+    /// `end_cycle - start_cycle` modulo 2^32: the length of a step across a counter wrap.
+    std::uint32_t duration;
+    std::uint32_t local_index;
+    std::uint32_t phase;
+    std::uint32_t epoch;
+    /// Codes into the kernel and operation name tables.
+    std::uint32_t kernel;
+    std::uint32_t operation;
+    /// The `ProfileStepKind` code.
+    std::uint8_t kind;
+};
+
+/// Distinct names in order of first appearance, each with its position as its code. Names
+/// are views: what they view must outlive the table.
+class NameTable {
+  public:
+    /// The code of `name` and whether it is new to the table.
+    [[nodiscard]] std::pair<std::uint32_t, bool> code(std::string_view name);
+    [[nodiscard]] const std::vector<std::string_view>& names() const noexcept { return names_; }
+
+  private:
+    std::unordered_map<std::string_view, std::uint32_t> codes_;
+    std::vector<std::string_view> names_;
+};
+
+/// The samples of one report as rows, with the name tables their codes refer to.
+struct SampleTable {
+    std::uint64_t clock_hz = 0;
+    std::vector<SampleRow> rows;
+    NameTable kernels;
+    NameTable operations;
+};
+
+/// Registers the NumPy dtype of `SampleRow`; once, when the module is imported.
+void register_sample_dtype();
+
+/// The table of a C++ report; its names view the report's strings. Runs without the GIL.
+[[nodiscard]] SampleTable sample_table(const ProfileReport& report);
+
+/// The table of the report at the start of `message`, read straight from the stored form:
+/// nothing when the message has any fault that `ProfileReport::read` refuses. Throws what
+/// Cap'n Proto throws. Names view the message. Runs without the GIL.
+[[nodiscard]] std::optional<SampleTable> sample_table_from_message(
+    kj::ArrayPtr<const capnp::word> message);
+
+/// The table as a `ProfileSamples`; the rows become the array's memory without a copy.
+[[nodiscard]] pybind11::object samples_to_python(SampleTable&& table, const RecordClasses& classes);
+
+/// `ProfileReport.read_samples`: the report in `data` (any buffer) straight into arrays.
+/// Fails exactly as `ProfileReport::read` fails on the same bytes.
+[[nodiscard]] pybind11::object read_profile_samples(pybind11::handle data);
+
+}  // namespace vexa_package::python
