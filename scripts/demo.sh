@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The main job: set up the machine, build the vexa-package tool and run it on the samples in
+# examples/: pack the sample application and profile, inspect the package, rebuild its tile
+# images, and write the profile summary, a Chrome trace and an SVG timeline into out/.
+#   VEXA_BUILD_DIR  build directory (default build/)   VEXA_OUT_DIR  output folder (default out/)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+build=${VEXA_BUILD_DIR:-build}
+out=${VEXA_OUT_DIR:-out}
+
+step() {
+    printf '\n== %s\n' "$*"
+}
+
+step "set-up"
+bash scripts/setup.sh
+
+step "build ($build, Release)"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target vexa-package -j "$(nproc)"
+tool=$build/tools/vexa-package/vexa-package
+
+mkdir -p "$out"
+package=$out/sample_application.vxpkg
+report=$out/sample_profile.vxprof
+
+step "pack the samples"
+"$tool" pack examples/sample_application.json -o "$package"
+"$tool" profile pack examples/sample_profile.json -o "$report"
+"$tool" validate "$package"
+
+step "inspect $package"
+"$tool" inspect "$package" | tee "$out/inspect.txt"
+"$tool" inspect "$package" --json >"$out/inspect.json"
+
+step "tile images"
+"$tool" image "$package" --all -o "$out/images"
+
+step "profile summary"
+"$tool" profile summary "$report" | tee "$out/profile_summary.txt"
+"$tool" profile summary "$report" --json >"$out/profile_summary.json"
+
+step "trace and timeline"
+"$tool" profile trace "$report" -o "$out/trace.json"
+"$tool" profile svg "$report" -o "$out/timeline.svg"
+
+step "done: everything is in $out/"
+files=(
+    "$package" "the sample application package"
+    "$report" "the sample profile report"
+    "$out/inspect.txt" "what the package holds (also inspect.json)"
+    "$out/images/tile-N.bin" "the rebuilt memory image of each tile"
+    "$out/profile_summary.txt" "where the cycles went (also profile_summary.json)"
+    "$out/trace.json" "the profile as a Chrome trace"
+    "$out/timeline.svg" "the profile as a picture; open it in a web browser"
+)
+width=0
+for ((i = 0; i < ${#files[@]}; i += 2)); do
+    if ((${#files[i]} > width)); then
+        width=${#files[i]}
+    fi
+done
+for ((i = 0; i < ${#files[@]}; i += 2)); do
+    printf '  %-*s  %s\n' "$width" "${files[i]}" "${files[i + 1]}"
+done
+cat <<TEXT
+
+To explore the trace, open https://ui.perfetto.dev and drop $out/trace.json onto the page
+(or use "Open trace file"); or open chrome://tracing in Chrome or Chromium and press "Load".
+TEXT

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vexa_cli {
+
+// Every command returns its exit status and has printed its own messages.
+
+struct InspectOptions {
+    std::string package;
+    bool json = false;
+};
+/// The overview of a package: compiler, tiles, bindings, host exchange, entry points and
+/// configuration writes, as aligned text or as JSON.
+int run_inspect(const InspectOptions& options);
+
+/// One line per package: "FILE: ok" on standard output, or "vexa-package: FILE: ERROR" on
+/// standard error; fails when any package does.
+int run_validate(const std::vector<std::string>& packages);
+
+struct DumpOptions {
+    std::string input;
+    std::string output = "-";
+    bool hex = false;
+    bool compact = false;
+};
+struct PackOptions {
+    std::string input;
+    std::string output;
+};
+/// A package as lossless JSON, and back.
+int run_dump(const DumpOptions& options);
+int run_pack(const PackOptions& options);
+/// A profile report as lossless JSON, and back.
+int run_profile_dump(const DumpOptions& options);
+int run_profile_pack(const PackOptions& options);
+
+struct ImageOptions {
+    std::string package;
+    std::optional<std::uint32_t> tile;
+    bool all = false;
+    std::string output;
+};
+/// The rebuilt memory image of one tile, or of every tile into a directory.
+int run_image(const ImageOptions& options);
+
+struct SummaryOptions {
+    std::string report;
+    bool json = false;
+    std::size_t top = 10;
+};
+/// Clock, samples, covered time, shares of cycles by kind and the costliest kernels.
+int run_profile_summary(const SummaryOptions& options);
+
+struct TraceOptions {
+    std::string report;
+    std::string output;
+};
+/// The report as a Chrome trace event file.
+int run_profile_trace(const TraceOptions& options);
+
+struct SvgOptions {
+    std::string report;
+    std::string output;
+    unsigned width = 1200;
+};
+/// The report as an SVG timeline.
+int run_profile_svg(const SvgOptions& options);
+
+}  // namespace vexa_cli

@@ -1,0 +1,81 @@
+#include "commands.hpp"
+#include "diagnostics.hpp"
+#include "file_io.hpp"
+#include "json_application.hpp"
+#include "json_profile.hpp"
+#include "json_text.hpp"
+#include "loading.hpp"
+
+namespace vexa_cli {
+namespace {
+
+// Converts the JSON of an input file into a record, naming the file in any problem.
+template <typename Record, typename Convert>
+std::expected<Record, Failure> from_json_file(const std::string& path, Convert convert) {
+    auto document = load_json(path);
+    if (!document) {
+        return std::unexpected(document.error());
+    }
+    auto record = convert(*document);
+    if (!record) {
+        return std::unexpected(Failure{input_name(path), record.error()});
+    }
+    return std::move(*record);
+}
+
+}  // namespace
+
+int run_dump(const DumpOptions& options) {
+    const auto application = load_application(options.input);
+    if (!application) {
+        return fail(application.error());
+    }
+    const auto spelling = options.hex ? ByteSpelling::Hex : ByteSpelling::Base64;
+    // The JSON tree is gone before the text is written; only one of them is held at a time
+    // beside the application.
+    const std::string text =
+        json_text(application_to_json(*application, spelling), options.compact);
+    const auto stored = store(options.output, text);
+    return stored ? EXIT_OK : fail(stored.error());
+}
+
+int run_pack(const PackOptions& options) {
+    const auto application =
+        from_json_file<vexa_package::Application>(options.input, application_from_json);
+    if (!application) {
+        return fail(application.error());
+    }
+    // The writer validates first; a package that breaks a rule is refused with its message.
+    vexa_package::Bytes package;
+    if (const auto written = application->write(package); !written) {
+        return fail(input_name(options.input), written.error());
+    }
+    const auto stored = store(options.output, package);
+    return stored ? EXIT_OK : fail(stored.error());
+}
+
+int run_profile_dump(const DumpOptions& options) {
+    const auto report = load_profile(options.input);
+    if (!report) {
+        return fail(report.error());
+    }
+    const std::string text = json_text(profile_to_json(*report), options.compact);
+    const auto stored = store(options.output, text);
+    return stored ? EXIT_OK : fail(stored.error());
+}
+
+int run_profile_pack(const PackOptions& options) {
+    const auto report =
+        from_json_file<vexa_package::ProfileReport>(options.input, profile_from_json);
+    if (!report) {
+        return fail(report.error());
+    }
+    vexa_package::Bytes bytes;
+    if (const auto written = report->write(bytes); !written) {
+        return fail(input_name(options.input), written.error());
+    }
+    const auto stored = store(options.output, bytes);
+    return stored ? EXIT_OK : fail(stored.error());
+}
+
+}  // namespace vexa_cli

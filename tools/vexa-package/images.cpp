@@ -1,0 +1,102 @@
+#include <algorithm>
+#include <filesystem>
+
+#include "commands.hpp"
+#include "diagnostics.hpp"
+#include "file_io.hpp"
+#include "loading.hpp"
+#include "package_facts.hpp"
+#include "text_format.hpp"
+
+namespace vexa_cli {
+namespace {
+
+using vexa_package::Application;
+using vexa_package::Bytes;
+
+struct TileFile {
+    std::uint32_t physical_tile = 0;
+    std::uint32_t load_base = 0;
+    Bytes image;
+    std::string path;
+};
+
+std::string image_line(const TileFile& file) {
+    return "tile " + std::to_string(file.physical_tile) + ": load base " +
+           hex_number(file.load_base) + ", " + std::to_string(file.image.size()) + " bytes, " +
+           output_name(file.path);
+}
+
+std::expected<TileFile, Failure> rebuild(const Application& application, std::uint32_t tile,
+                                         const std::string& package, std::string path) {
+    auto image = application.tile_image(tile);
+    if (!image) {
+        return std::unexpected(Failure{input_name(package), to_string(image.error())});
+    }
+    const auto found =
+        std::ranges::find(application.tiles, tile, &vexa_package::TileImage::physical_tile);
+    return TileFile{.physical_tile = tile,
+                    .load_base = tile_facts(*found).load_base.value_or(0),
+                    .image = std::move(*image),
+                    .path = std::move(path)};
+}
+
+int write_one(const Application& application, const ImageOptions& options) {
+    const auto file = rebuild(application, *options.tile, options.package, options.output);
+    if (!file) {
+        return fail(file.error());
+    }
+    if (const auto stored = store(file->path, file->image); !stored) {
+        return fail(stored.error());
+    }
+    report_written(file->path, image_line(*file));
+    return EXIT_OK;
+}
+
+int write_all(const Application& application, const ImageOptions& options) {
+    if (options.output == STANDARD_STREAM) {
+        return fail(output_name(options.output), "--all writes one file per tile into a directory");
+    }
+    // Every image is rebuilt before the first file is written, so a failure leaves no
+    // half-filled directory behind.
+    std::vector<TileFile> files;
+    std::vector<std::uint32_t> skipped;
+    for (const vexa_package::TileImage& tile : application.tiles) {
+        if (tile.segments.empty()) {
+            skipped.push_back(tile.physical_tile);
+            continue;
+        }
+        const std::string name = "tile-" + std::to_string(tile.physical_tile) + ".bin";
+        auto file = rebuild(application, tile.physical_tile, options.package,
+                            (std::filesystem::path(options.output) / name).string());
+        if (!file) {
+            return fail(file.error());
+        }
+        files.push_back(std::move(*file));
+    }
+    if (const auto made = make_directory(options.output); !made) {
+        return fail(output_name(options.output), made.error());
+    }
+    for (const TileFile& file : files) {
+        if (const auto stored = store(file.path, file.image); !stored) {
+            return fail(stored.error());
+        }
+        print(image_line(file) + "\n");
+    }
+    for (const std::uint32_t tile : skipped) {
+        print("tile " + std::to_string(tile) + ": no loadable segments, no file written\n");
+    }
+    return EXIT_OK;
+}
+
+}  // namespace
+
+int run_image(const ImageOptions& options) {
+    const auto application = load_application(options.package);
+    if (!application) {
+        return fail(application.error());
+    }
+    return options.all ? write_all(*application, options) : write_one(*application, options);
+}
+
+}  // namespace vexa_cli

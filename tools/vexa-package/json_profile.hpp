@@ -1,0 +1,20 @@
+#pragma once
+
+#include <expected>
+#include <string>
+
+#include "json_document.hpp"
+#include "vexa_package/profile.hpp"
+
+namespace vexa_cli {
+
+/// The whole report as JSON, every field under its model name, in declaration order; a step
+/// kind is its name ("Exchange", "Compute", "Synchronization", "Idle").
+[[nodiscard]] JsonOutput profile_to_json(const vexa_package::ProfileReport& report);
+
+/// The report a JSON document describes; every field is required and no other is allowed.
+/// The error names the first wrong, missing or unknown field by its path.
+[[nodiscard]] std::expected<vexa_package::ProfileReport, std::string> profile_from_json(
+    const JsonValue& document);
+
+}  // namespace vexa_cli

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <expected>
+#include <string>
+
+#include "json_document.hpp"
+#include "vexa_package/application.hpp"
+#include "vexa_package/profile.hpp"
+
+namespace vexa_cli {
+
+/// Why an input could not be used: the file as named in messages and what is wrong with it.
+struct Failure {
+    std::string subject;
+    std::string what;
+};
+
+/// Prints the failure as "vexa-package: SUBJECT: WHAT" and returns the failing exit status.
+int fail(const Failure& failure);
+
+/// Reads a package file (`-`: standard input) and decodes and validates it with the library.
+[[nodiscard]] std::expected<vexa_package::Application, Failure> load_application(
+    const std::string& path);
+/// Reads a profile report file (`-`: standard input) and decodes it with the library.
+[[nodiscard]] std::expected<vexa_package::ProfileReport, Failure> load_profile(
+    const std::string& path);
+/// Reads and parses a JSON file (`-`: standard input).
+[[nodiscard]] std::expected<JsonValue, Failure> load_json(const std::string& path);
+
+/// Writes a whole output file, or reports why it could not be written.
+[[nodiscard]] std::expected<void, Failure> store(const std::string& path,
+                                                 std::string_view contents);
+[[nodiscard]] std::expected<void, Failure> store(const std::string& path,
+                                                 std::span<const std::uint8_t> contents);
+
+}  // namespace vexa_cli

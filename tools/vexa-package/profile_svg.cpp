@@ -1,0 +1,330 @@
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "commands.hpp"
+#include "diagnostics.hpp"
+#include "file_io.hpp"
+#include "loading.hpp"
+#include "profile_statistics.hpp"
+#include "profile_timeline.hpp"
+#include "svg_writer.hpp"
+#include "text_format.hpp"
+
+namespace vexa_cli {
+namespace {
+
+using namespace vexa_package;
+
+constexpr std::array<std::string_view, 4> KIND_COLOURS{"#4e79a7", "#59a14f", "#f28e2b", "#bab0ac"};
+constexpr double LABEL_WIDTH = 90;
+constexpr double RIGHT_MARGIN = 24;
+constexpr double ROWS_TOP = 100;
+constexpr double ROW_HEIGHT = 14;
+constexpr double ROW_PITCH = 18;
+constexpr double BOTTOM_MARGIN = 16;
+constexpr std::size_t TARGET_TICKS = 8;
+// Opacity steps of merged columns, by how much of the pixel the samples fill.
+constexpr std::array<std::string_view, 4> FILL_LEVELS{"0.4", "0.6", "0.8", "1"};
+
+// Where time maps to pixels: cycle `origin` at the left edge of the plot.
+struct Layout {
+    std::uint64_t origin = 0;
+    std::uint64_t span = 1;
+    double scale = 1;
+    std::size_t plot_width = 0;
+    std::uint64_t clock_hz = 0;
+};
+
+// What the samples narrower than a pixel leave in one pixel column of a row.
+struct Column {
+    std::array<double, 4> cover{};
+    std::array<std::uint32_t, 4> samples{};
+    const CycleSample* longest = nullptr;
+
+    [[nodiscard]] std::uint32_t sample_count() const {
+        return samples[0] + samples[1] + samples[2] + samples[3];
+    }
+    [[nodiscard]] double total_cover() const { return cover[0] + cover[1] + cover[2] + cover[3]; }
+    // The kind that fills most of the column; by sample count when none has a length.
+    [[nodiscard]] std::size_t dominant_kind() const {
+        std::size_t best = 0;
+        const bool by_cover = total_cover() > 0;
+        for (std::size_t kind = 1; kind < cover.size(); ++kind) {
+            if (by_cover ? cover[kind] > cover[best] : samples[kind] > samples[best]) {
+                best = kind;
+            }
+        }
+        return best;
+    }
+    [[nodiscard]] std::size_t fill_level() const {
+        const double filled = std::ceil(std::min(total_cover(), 1.0) * 4);
+        return static_cast<std::size_t>(std::clamp(filled, 1.0, 4.0)) - 1;
+    }
+    void absorb(const Column& other) {
+        for (std::size_t kind = 0; kind < cover.size(); ++kind) {
+            cover[kind] += other.cover[kind];
+            samples[kind] += other.samples[kind];
+        }
+        if (longest == nullptr ||
+            (other.longest != nullptr && sample_cycles(*other.longest) > sample_cycles(*longest))) {
+            longest = other.longest;
+        }
+    }
+};
+
+std::string duration_text(std::uint64_t cycles, std::uint64_t clock_hz) {
+    std::string text = std::to_string(cycles) + " cycles";
+    if (const auto seconds = cycles_to_seconds(cycles, clock_hz)) {
+        text += ", " + seconds_text(*seconds);
+    }
+    return text;
+}
+
+std::string sample_title(std::uint32_t tile, const CycleSample& sample, std::uint64_t clock_hz) {
+    std::string title = "tile " + std::to_string(tile) + " · " + std::string(sample_name(sample)) +
+                        " (" + std::string(to_string(sample.step.kind)) + ")";
+    if (!sample.step.operation.empty()) {
+        title += " · operation " + sample.step.operation;
+    }
+    return title + " · " + duration_text(sample_cycles(sample), clock_hz);
+}
+
+std::string merged_title(std::uint32_t tile, const Column& run, std::uint64_t clock_hz) {
+    std::string title = "tile " + std::to_string(tile) + " · " +
+                        std::to_string(run.sample_count()) + " samples merged ·";
+    const double total = run.total_cover();
+    for (const auto kind : STEP_KINDS) {
+        const std::size_t index = kind_index(kind);
+        if (run.samples[index] == 0) {
+            continue;
+        }
+        char share[16];
+        std::snprintf(share, sizeof share, " %.0f%%",
+                      total > 0 ? 100 * run.cover[index] / total : 0.0);
+        title.append(" ").append(to_string(kind)).append(share);
+    }
+    if (run.longest != nullptr) {
+        title += " · longest " + std::string(sample_name(*run.longest)) + " (" +
+                 duration_text(sample_cycles(*run.longest), clock_hz) + ")";
+    }
+    return title;
+}
+
+void rect(std::string& out, double x, double y, double width, std::size_t kind,
+          std::string_view opacity, const std::string& title) {
+    out.append("<rect class=\"k").append(std::to_string(kind)).append("\" x=\"");
+    out.append(coordinate(x)).append("\" y=\"").append(coordinate(y));
+    out.append("\" width=\"").append(coordinate(width)).append("\" height=\"");
+    out.append(coordinate(ROW_HEIGHT)).append("\"");
+    if (opacity != "1") {
+        out.append(" fill-opacity=\"").append(opacity).append("\"");
+    }
+    out.append("><title>").append(xml_text(title)).append("</title></rect>\n");
+}
+
+// One row: samples a pixel wide or more as bars of their own; narrower ones gathered per
+// pixel column, and neighbouring columns of the same kind and fill drawn as one bar. The
+// row's size is bounded by the plot width, however many samples the tile has.
+void tile_row(std::string& out, const TileProfile& tile, double top, const Layout& layout) {
+    std::vector<Column> columns(layout.plot_width);
+    std::string bars;
+    const double left = LABEL_WIDTH;
+    const std::size_t last = layout.plot_width - 1;
+    for_each_placed(tile, [&](const CycleSample& sample, PlacedSample placed) {
+        const double x0 = static_cast<double>(placed.start - layout.origin) * layout.scale;
+        const double x1 = static_cast<double>(placed.end - layout.origin) * layout.scale;
+        const std::size_t kind = kind_index(sample.step.kind);
+        if (x1 - x0 >= 1) {
+            rect(bars, left + x0, top, x1 - x0, kind, "1",
+                 sample_title(tile.physical_tile, sample, layout.clock_hz));
+            return;
+        }
+        const std::size_t first = std::min(static_cast<std::size_t>(x0), last);
+        const std::size_t second = std::min(static_cast<std::size_t>(x1), last);
+        if (first == second) {
+            columns[first].cover[kind] += x1 - x0;
+        } else {
+            columns[first].cover[kind] += static_cast<double>(second) - x0;
+            columns[second].cover[kind] += x1 - static_cast<double>(second);
+        }
+        Column& column = columns[first];
+        ++column.samples[kind];
+        if (column.longest == nullptr || sample_cycles(sample) > sample_cycles(*column.longest)) {
+            column.longest = &sample;
+        }
+    });
+
+    // A run of columns shares its dominant kind and fill level, which colour its bar.
+    std::size_t run_start = 0;
+    std::size_t run_kind = 0;
+    std::size_t run_level = 0;
+    Column run;
+    const auto flush = [&](std::size_t end) {
+        if (run.sample_count() != 0) {
+            rect(out, left + static_cast<double>(run_start), top,
+                 static_cast<double>(end - run_start), run_kind, FILL_LEVELS[run_level],
+                 merged_title(tile.physical_tile, run, layout.clock_hz));
+        }
+        run = Column{};
+    };
+    for (std::size_t x = 0; x < columns.size(); ++x) {
+        const Column& column = columns[x];
+        if (column.sample_count() == 0) {
+            flush(x);
+            continue;
+        }
+        const std::size_t kind = column.dominant_kind();
+        const std::size_t level = column.fill_level();
+        if (run.sample_count() == 0 || kind != run_kind || level != run_level) {
+            flush(x);
+            run_start = x;
+            run_kind = kind;
+            run_level = level;
+        }
+        run.absorb(column);
+    }
+    flush(columns.size());
+    // Whole samples are drawn over the merged columns.
+    out += bars;
+}
+
+// A step of 1, 2 or 5 times a power of ten that cuts `span` into about `TARGET_TICKS`.
+double tick_step(double span) {
+    const double raw = span / TARGET_TICKS;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (const double factor : {1.0, 2.0, 5.0}) {
+        if (factor * power >= raw) {
+            return factor * power;
+        }
+    }
+    return 10 * power;
+}
+
+void time_axis(std::string& out, const Layout& layout, double bottom) {
+    const double axis_y = ROWS_TOP - 8;
+    const double right = LABEL_WIDTH + static_cast<double>(layout.plot_width);
+    out.append("<line class=\"axis\" x1=\"").append(coordinate(LABEL_WIDTH));
+    out.append("\" y1=\"").append(coordinate(axis_y)).append("\" x2=\"").append(coordinate(right));
+    out.append("\" y2=\"").append(coordinate(axis_y)).append("\"/>\n");
+    // Ticks are placed in seconds when the clock is known, else in cycles.
+    const double units_per_cycle =
+        layout.clock_hz == 0 ? 1.0 : 1.0 / static_cast<double>(layout.clock_hz);
+    const double span = static_cast<double>(layout.span) * units_per_cycle;
+    const double step = tick_step(span);
+    for (std::size_t tick = 0; static_cast<double>(tick) * step <= span * (1 + 1e-9); ++tick) {
+        const double value = static_cast<double>(tick) * step;
+        const double x = LABEL_WIDTH + value / units_per_cycle * layout.scale;
+        out.append("<line class=\"grid\" x1=\"").append(coordinate(x)).append("\" y1=\"");
+        out.append(coordinate(axis_y)).append("\" x2=\"").append(coordinate(x));
+        out.append("\" y2=\"").append(coordinate(bottom)).append("\"/>\n");
+        const std::string label =
+            tick == 0 ? "0" : (layout.clock_hz == 0 ? coordinate(value) : seconds_text(value));
+        out.append("<text x=\"").append(coordinate(x)).append("\" y=\"");
+        // A label at the right edge ends there instead of running out of the picture.
+        const bool at_edge = x > right - 30;
+        out.append(coordinate(axis_y - 4)).append("\" text-anchor=\"");
+        out.append(at_edge ? "end" : "middle").append("\">");
+        out.append(xml_text(label)).append("</text>\n");
+    }
+}
+
+void legend(std::string& out, const ProfileStatistics& statistics) {
+    double x = LABEL_WIDTH;
+    for (const auto kind : STEP_KINDS) {
+        const std::size_t index = kind_index(kind);
+        const std::string label = std::string(to_string(kind)) + " " +
+                                  percent(statistics.kind_cycles[index], statistics.cycles);
+        out.append("<rect class=\"k").append(std::to_string(index)).append("\" x=\"");
+        out.append(coordinate(x)).append("\" y=\"52\" width=\"12\" height=\"12\"/>\n");
+        out.append("<text x=\"").append(coordinate(x + 16)).append("\" y=\"62\">");
+        out.append(xml_text(label)).append("</text>\n");
+        x += 40 + 7 * static_cast<double>(label.size());
+    }
+}
+
+std::string svg_text(const ProfileReport& report, std::string_view source, unsigned width) {
+    const ProfileStatistics statistics = profile_statistics(report);
+    Layout layout{.clock_hz = report.clock_hz};
+    layout.plot_width = static_cast<std::size_t>(width - LABEL_WIDTH - RIGHT_MARGIN);
+    std::optional<std::uint64_t> earliest;
+    for (const TileStatistics& tile : statistics.tiles) {
+        if (tile.first_start) {
+            earliest = std::min(earliest.value_or(*tile.first_start), *tile.first_start);
+        }
+    }
+    layout.origin = earliest.value_or(0);
+    layout.span = std::max<std::uint64_t>(statistics.covered, 1);
+    layout.scale = static_cast<double>(layout.plot_width) / static_cast<double>(layout.span);
+
+    const double bottom =
+        ROWS_TOP + ROW_PITCH * static_cast<double>(report.tiles.size()) + BOTTOM_MARGIN;
+    std::string out;
+    out.append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+    out.append("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"").append(std::to_string(width));
+    out.append("\" height=\"").append(coordinate(bottom)).append("\" viewBox=\"0 0 ");
+    out.append(std::to_string(width)).append(" ").append(coordinate(bottom)).append("\"");
+    out.append(" font-family=\"sans-serif\" font-size=\"11\">\n<style>");
+    for (std::size_t kind = 0; kind < KIND_COLOURS.size(); ++kind) {
+        out.append(".k").append(std::to_string(kind)).append("{fill:");
+        out.append(KIND_COLOURS[kind]).append("}");
+    }
+    out.append(".axis{stroke:#444}.grid{stroke:#ddd}.row{fill:#f4f4f4}</style>\n");
+    out.append("<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n");
+
+    std::string heading = std::string(source) + " · " + counted(statistics.tiles.size(), "tile") +
+                          " · " + counted(statistics.samples, "sample") + " · clock " +
+                          (report.clock_hz == 0 ? std::string("unknown (axis in cycles)")
+                                                : frequency_text(report.clock_hz)) +
+                          " · covered " + duration_text(statistics.covered, report.clock_hz);
+    out.append("<text x=\"")
+        .append(coordinate(LABEL_WIDTH))
+        .append("\" y=\"20\" font-size=\"14\">");
+    out.append(xml_text(heading)).append("</text>\n");
+    const std::string note = "time from the earliest start, cycle " +
+                             std::to_string(layout.origin) +
+                             " (unwrapped per tile); bars narrower than a pixel are merged, "
+                             "hover for details";
+    out.append("<text x=\"").append(coordinate(LABEL_WIDTH)).append("\" y=\"38\" fill=\"#666\">");
+    out.append(xml_text(note)).append("</text>\n");
+    legend(out, statistics);
+    time_axis(out, layout, bottom - BOTTOM_MARGIN);
+
+    double top = ROWS_TOP;
+    for (const TileProfile& tile : report.tiles) {
+        out.append("<rect class=\"row\" x=\"").append(coordinate(LABEL_WIDTH)).append("\" y=\"");
+        out.append(coordinate(top)).append("\" width=\"").append(std::to_string(layout.plot_width));
+        out.append("\" height=\"").append(coordinate(ROW_HEIGHT)).append("\"/>\n");
+        out.append("<text x=\"").append(coordinate(LABEL_WIDTH - 6)).append("\" y=\"");
+        out.append(coordinate(top + ROW_HEIGHT - 3)).append("\" text-anchor=\"end\">tile ");
+        out.append(std::to_string(tile.physical_tile)).append("</text>\n");
+        tile_row(out, tile, top, layout);
+        top += ROW_PITCH;
+    }
+    out.append("</svg>\n");
+    return out;
+}
+
+}  // namespace
+
+int run_profile_svg(const SvgOptions& options) {
+    const auto report = load_profile(options.report);
+    if (!report) {
+        return fail(report.error());
+    }
+    // The file name alone, so that the heading stays inside the picture.
+    const std::string name = options.report == STANDARD_STREAM
+                                 ? input_name(options.report)
+                                 : std::filesystem::path(options.report).filename().string();
+    const std::string svg = svg_text(*report, name, options.width);
+    const auto stored = store(options.output, svg);
+    if (!stored) {
+        return fail(stored.error());
+    }
+    report_written(options.output, output_name(options.output) + ": " +
+                                       counted(report->tiles.size(), "row") + ", " +
+                                       counted(svg.size(), "byte"));
+    return EXIT_OK;
+}
+
+}  // namespace vexa_cli

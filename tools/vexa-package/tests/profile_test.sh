@@ -1,0 +1,193 @@
+#!/usr/bin/env bash
+# profile summary, trace and svg on the sample report, checked against figures computed here
+# from the sample JSON.
+source "$(dirname "$0")/lib.sh"
+pack_samples
+SAMPLE=$EXAMPLES/sample_profile.json
+
+# Figures of the sample computed independently: cycles are end - start modulo 2^32, start
+# cycles unwrapped per tile in sample order.
+cat >oracle.py <<'PY'
+import json, sys
+report = json.load(open(sys.argv[1]))
+clock = report["clock_hz"]
+tiles = []
+kernels = {}
+for tile in report["tiles"]:
+    kinds = {"Exchange": 0, "Compute": 0, "Synchronization": 0, "Idle": 0}
+    starts, ends, previous = [], [], None
+    for sample in tile["samples"]:
+        cycles = (sample["end_cycle"] - sample["start_cycle"]) % 2**32
+        start = sample["start_cycle"] if previous is None else \
+            previous + (sample["start_cycle"] - previous) % 2**32
+        previous = start
+        starts.append(start)
+        ends.append(start + cycles)
+        kinds[sample["step"]["kind"]] += cycles
+        kernel = sample["step"]["kernel"]
+        kernels[kernel] = kernels.get(kernel, 0) + cycles
+    tiles.append({"tile": tile["physical_tile"], "samples": len(tile["samples"]),
+                  "kinds": kinds, "cycles": sum(kinds.values()), "starts": starts,
+                  "ends": ends})
+covered = max(max(t["ends"]) for t in tiles) - min(t["starts"][0] for t in tiles)
+PY
+
+run 0 profile summary run.vxprof
+contains out "clock    1.20 GHz (1200000000 Hz)"
+contains out "tiles    6"
+contains out "samples  3386"
+python '
+import re, sys
+exec(open("oracle.py").read())
+text = open("out").read()
+assert re.search(r"^covered  %d cycles, 1\.[0-9]+ ms" % covered, text, re.M), covered
+for tile in tiles:
+    shares = " +".join("%.1f%%" % (100 * tile["kinds"][k] / tile["cycles"])
+                       for k in ("Exchange", "Compute", "Synchronization", "Idle"))
+    row = r"^ +%d +%d +%d +%d +%s$" % (tile["tile"], tile["samples"], tile["cycles"],
+                                       tile["ends"][-1] - tile["starts"][0], shares)
+    assert re.search(row, text, re.M), row
+top = max(kernels, key=kernels.get)
+assert re.search(r"^kernels with the most cycles \(top 10 of %d\)$" % len(kernels), text, re.M)
+first = text.split("kernels with the most cycles")[1].splitlines()[2].split()
+assert first[0] == (top or "(none)") and int(first[2]) == kernels[top], (first, top)
+' "$SAMPLE"
+
+run 0 profile summary run.vxprof --json --top 3
+python '
+import json, sys
+exec(open("oracle.py").read())
+summary = json.load(open("out"))
+assert summary["clock_hz"] == 1200000000 and summary["sample_count"] == 3386
+assert summary["covered_cycles"] == covered
+assert abs(summary["covered_seconds"] - covered / clock) < 1e-12
+for mine, theirs in zip(summary["tiles"], tiles):
+    assert mine["physical_tile"] == theirs["tile"]
+    assert mine["cycles_by_kind"] == theirs["kinds"], (mine, theirs)
+    assert mine["cycles"] == theirs["cycles"]
+assert len(summary["kernels"]) == 3 and summary["kernel_count"] == len(kernels)
+ranked = sorted(kernels.items(), key=lambda item: (-item[1], item[0]))[:3]
+assert [(k["name"], k["cycles"]) for k in summary["kernels"]] == ranked
+' "$SAMPLE"
+
+run 0 profile trace run.vxprof -o trace.json
+contains out "trace.json: 3386 events on 6 tile tracks"
+python '
+import json, sys
+exec(open("oracle.py").read())
+trace = json.load(open("trace.json"))
+events = trace["traceEvents"]
+names = {e["tid"]: e["args"]["name"] for e in events if e["name"] == "thread_name"}
+assert names == {t["tile"]: "tile %d" % t["tile"] for t in tiles}, names
+sample = json.load(open(sys.argv[1]))
+for tile, recorded in zip(tiles, sample["tiles"]):
+    mine = [e for e in events if e["ph"] == "X" and e["tid"] == tile["tile"]]
+    assert len(mine) == tile["samples"], (len(mine), tile["samples"])
+    for event, start, end, raw in zip(mine, tile["starts"], tile["ends"], recorded["samples"]):
+        step = raw["step"]
+        assert event["name"] == (step["kernel"] or step["operation"] or step["kind"])
+        assert event["cat"] == step["kind"] and event["pid"] == 1
+        assert abs(event["ts"] - start / clock * 1e6) < 1e-6 * max(1, event["ts"])
+        assert abs(event["dur"] - (end - start) / clock * 1e6) < 1e-9 * max(1, event["dur"]) + 1e-9
+        assert event["args"]["local_index"] == step["local_index"]
+        assert event["args"]["epoch"] == step["epoch"] and event["args"]["phase"] == step["phase"]
+    # Across the counter wrap the start times keep rising.
+    assert all(a["ts"] <= b["ts"] for a, b in zip(mine, mine[1:]))
+    assert any(r["end_cycle"] < r["start_cycle"] for r in recorded["samples"])
+tagged = next(e for e in events if e["ph"] == "X" and e["args"]["operation"] == "lm_head")
+assert tagged["args"]["metadata"]["tag"] == ["prefill", "lm_head"], tagged
+' "$SAMPLE"
+
+run 0 profile svg run.vxprof -o timeline.svg
+contains out "timeline.svg: 6 rows"
+python '
+import xml.etree.ElementTree as ET
+svg = ET.parse("timeline.svg").getroot()
+ns = {"s": "http://www.w3.org/2000/svg"}
+assert svg.tag == "{http://www.w3.org/2000/svg}svg"
+texts = [t.text for t in svg.iter("{http://www.w3.org/2000/svg}text")]
+for tile in (0, 1, 2, 3, 8, 9):
+    assert "tile %d" % tile in texts, texts
+for kind in ("Exchange", "Compute", "Synchronization", "Idle"):
+    assert any(t.startswith(kind + " ") for t in texts), kind
+assert any(t.endswith("ms") for t in texts), "no time axis"
+rows = [r for r in svg.iter("{http://www.w3.org/2000/svg}rect") if r.get("class") == "row"]
+assert len(rows) == 6
+titles = [t.text for t in svg.iter("{http://www.w3.org/2000/svg}title")]
+assert any("gemv_f16_768 (Compute)" in t for t in titles)
+assert any("barrier_all_tiles (Synchronization)" in t for t in titles)
+for rect in svg.iter("{http://www.w3.org/2000/svg}rect"):
+    if rect.get("x") is not None:
+        assert float(rect.get("x")) >= 0 and float(rect.get("width")) > 0
+'
+
+# An unknown clock: cycles stand for microseconds, and the user is told.
+"$PYTHON" - "$SAMPLE" <<'PY'
+import json, sys
+report = json.load(open(sys.argv[1]))
+report["clock_hz"] = 0
+report["tiles"] = report["tiles"][:1]
+report["tiles"][0]["samples"] = report["tiles"][0]["samples"][:5]
+step = report["tiles"][0]["samples"][0]["step"]
+step["kernel"] = "odd <&\"'> \u0001 name"
+step["metadata"].append({"name": "note", "value": "</title>]]>"})
+json.dump(report, open("clockless.json", "w"))
+PY
+"$TOOL" profile pack clockless.json -o clockless.vxprof
+run 0 profile trace clockless.vxprof -o clockless-trace.json
+contains err "clock_hz is 0; the trace shows one cycle as one microsecond"
+python '
+import json
+events = [e for e in json.load(open("clockless-trace.json"))["traceEvents"] if e["ph"] == "X"]
+assert events[0]["ts"] == 4293967356 and events[0]["dur"] == 36549, events[0]
+assert events[0]["name"] == "odd <&\"'"'"'> \u0001 name"
+'
+run 0 profile summary clockless.vxprof
+contains out "clock    0 Hz (unknown: times are not shown)"
+run 0 profile svg clockless.vxprof -o clockless.svg
+python 'import xml.etree.ElementTree as ET; ET.parse("clockless.svg")'
+contains clockless.svg "odd &lt;&amp;&quot;&apos;&gt; "
+
+# Empty reports still give a summary, a trace and a picture.
+printf '{"clock_hz": 1000, "tiles": [{"physical_tile": 4, "samples": []}]}' >empty.json
+"$TOOL" profile pack empty.json -o empty.vxprof
+run 0 profile summary empty.vxprof
+contains out "samples  0"
+run 0 profile trace empty.vxprof -o empty-trace.json
+python 'import json; assert [e["ph"] for e in json.load(open("empty-trace.json"))["traceEvents"]] == ["M", "M", "M"]'
+run 0 profile svg empty.vxprof -o empty.svg
+python 'import xml.etree.ElementTree as ET; ET.parse("empty.svg")'
+
+# Many samples: the picture stays bounded by its width, not by the sample count.
+"$PYTHON" - <<'PY'
+import json, random
+rng = random.Random(7)
+kinds = ["Exchange", "Compute", "Synchronization", "Idle"]
+tiles = []
+for number in range(4):
+    cycle, samples = 4_000_000_000, []
+    for index in range(25_000):
+        length = rng.randrange(1, 400)
+        samples.append({"step": {"local_index": index, "phase": 0, "epoch": index // 100,
+                                 "operation": "op", "kind": kinds[index % 4],
+                                 "kernel": "k%d" % (index % 7), "metadata": []},
+                        "start_cycle": cycle % 2**32, "end_cycle": (cycle + length) % 2**32})
+        cycle += length + rng.randrange(0, 20)
+    tiles.append({"physical_tile": number, "samples": samples})
+json.dump({"clock_hz": 1_000_000_000, "tiles": tiles}, open("many.json", "w"),
+          separators=(",", ":"))
+PY
+"$TOOL" profile pack many.json -o many.vxprof
+run 0 profile svg many.vxprof -o many.svg --width 800
+python '
+import os, xml.etree.ElementTree as ET
+svg = ET.parse("many.svg").getroot()
+bars = [r for r in svg.iter("{http://www.w3.org/2000/svg}rect") if (r.get("class") or "").startswith("k")]
+# at most one bar per pixel column and tile, plus the legend
+assert len(bars) <= 4 * 800 + 4, len(bars)
+assert os.path.getsize("many.svg") < 1_500_000, os.path.getsize("many.svg")
+titles = [t.text for t in svg.iter("{http://www.w3.org/2000/svg}title")]
+assert any("samples merged" in t for t in titles)
+'
+
+finish

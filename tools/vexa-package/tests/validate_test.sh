@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# validate: one line per file, and the exit status.
+source "$(dirname "$0")/lib.sh"
+pack_samples
+cp app.vxpkg second.vxpkg
+head -c 200 app.vxpkg >truncated.vxpkg
+
+run 0 validate app.vxpkg second.vxpkg
+contains out "app.vxpkg: ok"
+contains out "second.vxpkg: ok"
+empty err
+
+run 1 validate app.vxpkg truncated.vxpkg run.vxprof missing.vxpkg second.vxpkg
+python '
+assert open("out").read().splitlines() == ["app.vxpkg: ok", "second.vxpkg: ok"]
+lines = open("err").read().splitlines()
+assert lines[0].startswith("vexa-package: truncated.vxpkg: Capnp("), lines
+assert lines[1] == "vexa-package: run.vxprof: Invalid(\"incompatible package header\")", lines
+assert lines[2] == "vexa-package: missing.vxpkg: cannot open: No such file or directory", lines
+assert len(lines) == 3
+'
+# Both streams into one keep the order of the files.
+"$TOOL" validate app.vxpkg run.vxprof second.vxpkg >both 2>&1 || true
+python '
+lines = open("both").read().splitlines()
+assert lines == ["app.vxpkg: ok", "vexa-package: run.vxprof: Invalid(\"incompatible package header\")",
+                 "second.vxpkg: ok"], lines
+'
+
+run 0 validate - <app.vxpkg
+contains out "standard input: ok"
+
+run 2 validate
+contains err "vexa-package: validate: PACKAGE is required"
+
+finish
