@@ -10,6 +10,8 @@ packages=(
     nlohmann-json3-dev libcli11-dev
     afl++ doxygen
     python3 python3-dev python3-numpy python3-pytest pybind11-dev
+    libprotobuf-dev protobuf-compiler python3-protobuf help2man
+    clang-19 clang-format-19 libfuzzer-19-dev libclang-rt-19-dev llvm-19 gcovr
 )
 
 missing=()

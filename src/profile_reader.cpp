@@ -1,145 +1,82 @@
 #include <cstdint>
 #include <expected>
-#include <string>
-#include <string_view>
+#include <span>
 #include <utility>
 #include <vector>
 
-#include <capnp/blob.h>
-#include <capnp/serialize.h>
-
 #include "capnp_boundary.hpp"
-#include "message_input.hpp"
-#include "profile.capnp.h"
-#include "reader_options.hpp"
-#include "utf8.hpp"
 #include "vexa_package/profile.hpp"
+#include "vexa_package/profile_visitor.hpp"
 
 namespace vexa_package {
 namespace {
 
-// Fields are read in a fixed order and the first fault ends the read, so among several
-// faults the one reported depends only on this order.
-
-std::expected<ProfileStepKind, PackageError> read_kind(profile_capnp::StepKind kind) {
-    // The generated enumeration holds any stored code, so codes outside the schema are
-    // caught here rather than being carried into the model.
-    switch (kind) {
-        case profile_capnp::StepKind::EXCHANGE:
-            return ProfileStepKind::Exchange;
-        case profile_capnp::StepKind::COMPUTE:
-            return ProfileStepKind::Compute;
-        case profile_capnp::StepKind::SYNCHRONIZATION:
-            return ProfileStepKind::Synchronization;
-        case profile_capnp::StepKind::IDLE:
-            return ProfileStepKind::Idle;
-    }
-    return std::unexpected(PackageError(NotInSchema{static_cast<std::uint16_t>(kind)}));
-}
-
-using Filled = std::expected<void, PackageError>;
-
-// The conversions fill records already in place in their lists: a report holds millions of
-// samples, and returning each record by value moved every one of its texts several times on
-// the way into the report.
-
-// detail::read_text, copying into the record's own string rather than returning a new one
-// to be moved there: that move copied every short text a second time.
-Filled read_text_into(std::string& out, capnp::Text::Reader stored) {
-    const std::string_view text(stored.begin(), stored.size());
-    if (auto error = detail::find_utf8_error(text)) {
-        return std::unexpected(PackageError(*error));
-    }
-    out.assign(text);
-    return {};
-}
-
-Filled read_step(ProfileStep& step, profile_capnp::ProfileStep::Reader stored) {
-    step.local_index = stored.getLocalIndex();
-    step.phase = stored.getPhase();
-    step.epoch = stored.getEpoch();
-    if (auto read = read_text_into(step.operation, stored.getOperation()); !read) {
-        return read;
-    }
-    const auto kind = read_kind(stored.getKind());
-    if (!kind) {
-        return std::unexpected(kind.error());
-    }
-    step.kind = *kind;
-    if (auto read = read_text_into(step.kernel, stored.getKernel()); !read) {
-        return read;
+// Builds the model from the streaming reader, so both ways of reading a report check the
+// same things in the same order. The records are filled in place in lists reserved to their
+// stored lengths: a report holds millions of samples, and moving each finished record into
+// its list would copy every short text once more.
+class ModelBuilder final : public ProfileVisitor {
+  public:
+    void header(const ProfileHeaderView& header) override {
+        report_.clock_hz = header.clock_hz;
+        report_.tiles.reserve(header.tile_count);
     }
 
-    const auto metadata = stored.getMetadata();
-    step.metadata.reserve(metadata.size());
-    for (const auto entry : metadata) {
-        ProfileMetadata& converted = step.metadata.emplace_back();
-        if (auto read = read_text_into(converted.name, entry.getName()); !read) {
-            return read;
-        }
-        if (auto read = read_text_into(converted.value, entry.getValue()); !read) {
-            return read;
+    void tile(const TileProfileView& tile) override {
+        TileProfile& built = report_.tiles.emplace_back();
+        built.physical_tile = tile.physical_tile;
+        built.samples.reserve(tile.sample_count);
+        samples_ = &built.samples;
+    }
+
+    void sample(const CycleSampleView& sample) override {
+        CycleSample& built = samples_->emplace_back();
+        built.start_cycle = sample.start_cycle;
+        built.end_cycle = sample.end_cycle;
+        ProfileStep& step = built.step;
+        step.local_index = sample.local_index;
+        step.phase = sample.phase;
+        step.epoch = sample.epoch;
+        step.operation.assign(sample.operation);
+        step.kind = sample.kind;
+        step.kernel.assign(sample.kernel);
+        step.metadata.reserve(sample.metadata.size());
+        for (const ProfileMetadataView& entry : sample.metadata) {
+            ProfileMetadata& stored = step.metadata.emplace_back();
+            stored.name.assign(entry.name);
+            stored.value.assign(entry.value);
         }
     }
-    return {};
-}
 
-Filled read_tile(TileProfile& tile, profile_capnp::TileProfile::Reader stored) {
-    const auto samples = stored.getSamples();
-    tile.samples.reserve(samples.size());
-    for (const auto sample : samples) {
-        CycleSample& converted = tile.samples.emplace_back();
-        if (auto read = read_step(converted.step, sample.getStep()); !read) {
-            return read;
+    [[nodiscard]] ProfileReport take() && { return std::move(report_); }
+
+  private:
+    ProfileReport report_;
+    std::vector<CycleSample>* samples_ = nullptr;
+};
+
+template <typename Input>
+std::expected<ProfileReport, PackageError> read_model(Input& input) {
+    // Running out of memory while filling the model is reported like any other failure to
+    // read, so that no exception leaves the call.
+    return detail::at_capnp_boundary([&]() -> std::expected<ProfileReport, PackageError> {
+        ModelBuilder builder;
+        if (auto visited = visit_profile(input, builder); !visited) {
+            return std::unexpected(std::move(visited.error()));
         }
-        converted.start_cycle = sample.getStartCycle();
-        converted.end_cycle = sample.getEndCycle();
-    }
-    tile.physical_tile = stored.getPhysicalTile();
-    return {};
-}
-
-std::expected<ProfileReport, PackageError> read_message(const detail::FramedMessage& framed) {
-    // The traversal limit follows the message size, so list lengths that the message does
-    // not back with data fail before the reservations below can grow with them.
-    capnp::FlatArrayMessageReader reader(framed.words(),
-                                         detail::bounded_reader_options(framed.words().size()));
-    const auto root = reader.getRoot<profile_capnp::Profile>();
-
-    // A null root reads as version 0 and is refused here like any other unknown version.
-    const std::uint32_t version = root.getSchemaVersion();
-    if (version == 0 || version > PROFILE_SCHEMA_VERSION) {
-        return std::unexpected(
-            PackageError::invalid("unsupported profile schema version " + std::to_string(version)));
-    }
-
-    ProfileReport report;
-    const auto tiles = root.getTiles();
-    report.tiles.reserve(tiles.size());
-    for (const auto tile : tiles) {
-        if (auto read = read_tile(report.tiles.emplace_back(), tile); !read) {
-            return std::unexpected(std::move(read.error()));
-        }
-    }
-    report.clock_hz = root.getClockHz();
-    return report;
+        return std::move(builder).take();
+    });
 }
 
 }  // namespace
 
 std::expected<ProfileReport, PackageError> ProfileReport::read(
     std::span<const std::uint8_t> input) {
-    return detail::at_capnp_boundary([&]() -> std::expected<ProfileReport, PackageError> {
-        const auto framed = detail::FramedMessage::from_bytes(input);
-        return read_message(framed);
-    });
+    return read_model(input);
 }
 
 std::expected<ProfileReport, PackageError> ProfileReport::read(kj::InputStream& input) {
-    return detail::at_capnp_boundary([&]() -> std::expected<ProfileReport, PackageError> {
-        const auto framed = detail::FramedMessage::from_stream(input);
-        return read_message(framed);
-    });
+    return read_model(input);
 }
 
 }  // namespace vexa_package

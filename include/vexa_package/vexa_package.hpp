@@ -7,4 +7,5 @@
 #include "vexa_package/error.hpp"
 #include "vexa_package/events.hpp"
 #include "vexa_package/profile.hpp"
+#include "vexa_package/profile_visitor.hpp"
 #include "vexa_package/version.hpp"
