@@ -8,6 +8,7 @@
 #include "../fuzz/read_invariants.hpp"
 #include "random_models.hpp"
 #include "sample_applications.hpp"
+#include "visit_agreement.hpp"
 #include "wire_bytes.hpp"
 
 namespace vexa_package {
@@ -231,6 +232,25 @@ TEST(Mutation, DamagedReportsReadAsReportsOrFailWithAnAllowedKind) {
     EXPECT_GT(outcomes.count("success"), 0u);
     EXPECT_GT(outcomes.count("Capnp"), 0u);
     EXPECT_GT(outcomes.count("Invalid"), 0u);
+    EXPECT_GT(outcomes.count("Utf8"), 0u);
+    EXPECT_GT(outcomes.count("SchemaEnum"), 0u);
+}
+
+// The streaming reader and the model reader agree with the reference walk on damaged input:
+// the same error, or the same report, however the bytes arrive.
+TEST(Mutation, DamagedReportsVisitAndReadLikeTheReferenceReader) {
+    std::vector<Bytes> originals;
+    for (std::uint64_t seed = 0; seed < 16; ++seed) {
+        RandomSource random(seed);
+        originals.push_back(
+            written(testing::random_profile(random, {.max_list = 1 + seed % 4, .max_text = 6})));
+    }
+    const auto outcomes = mutate_and_check(
+        originals, 13, testing::check_visit_agreement,
+        [](std::span<const std::uint8_t> bytes) { return outcome(ProfileReport::read(bytes)); });
+    SCOPED_TRACE(describe(outcomes));
+    EXPECT_GT(outcomes.count("success"), 0u);
+    EXPECT_GT(outcomes.count("Capnp"), 0u);
     EXPECT_GT(outcomes.count("Utf8"), 0u);
     EXPECT_GT(outcomes.count("SchemaEnum"), 0u);
 }
