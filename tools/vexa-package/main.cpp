@@ -175,9 +175,10 @@ int run(int argc, char** argv) {
         "trace", "Write a trace for Perfetto (ui.perfetto.dev): protobuf or Chrome JSON");
     add_input(trace, "REPORT", trace_options.report, "The profile report to read");
     add_output(trace, trace_options.output, "Where to write the trace")->required();
-    trace->add_option("--format", trace_options.format,
-                      "perfetto or json; by default perfetto for a FILE ending in .pftrace or\n"
-                      ".perfetto-trace, json for any other FILE and for standard output")
+    trace
+        ->add_option("--format", trace_options.format,
+                     "perfetto or json; by default perfetto for a FILE ending in .pftrace or\n"
+                     ".perfetto-trace, json for any other FILE and for standard output")
         ->check(CLI::IsMember({"perfetto", "json"}))
         ->type_name("FORMAT");
     footer(trace,
