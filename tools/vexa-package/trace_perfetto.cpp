@@ -1,5 +1,6 @@
 #include "trace_perfetto.hpp"
 
+#include <array>
 #include <limits>
 
 namespace vexa_cli {
@@ -7,6 +8,7 @@ namespace {
 
 using namespace vexa_package;
 using perfetto::protos::DebugAnnotation;
+using perfetto::protos::TracePacket;
 using perfetto::protos::TrackDescriptor;
 using perfetto::protos::TrackEvent;
 
@@ -16,7 +18,14 @@ constexpr std::uint32_t INCREMENTAL_STATE_CLEARED = 1;
 constexpr std::uint32_t NEEDS_INCREMENTAL_STATE = 2;
 constexpr std::uint64_t DEVICE_TRACK = 1;
 // Field 1 of Trace, length-delimited: every packet is framed by this tag and its length.
-constexpr char PACKET_TAG = (1 << 3) | 2;
+constexpr std::uint8_t PACKET_TAG = (1 << 3) | 2;
+constexpr std::size_t MOST_FRAME_BYTES = 1 + 10;
+// The annotations every slice has, interned first at each tile entry.
+constexpr std::array<std::string_view, 4> STEP_FIELDS{"operation", "local_index", "phase", "epoch"};
+constexpr std::uint64_t OPERATION_ID = 1;
+constexpr std::uint64_t LOCAL_INDEX_ID = 2;
+constexpr std::uint64_t PHASE_ID = 3;
+constexpr std::uint64_t EPOCH_ID = 4;
 
 // Tile tracks follow the device track; small ids are short on the wire.
 std::uint64_t tile_track(std::uint32_t physical_tile) {
@@ -38,7 +47,11 @@ std::uint64_t category_id(ProfileStepKind kind) {
 }  // namespace
 
 PerfettoTraceWriter::PerfettoTraceWriter(OutputFile& output, std::string_view source)
-    : TraceWriter(source), output_(output) {}
+    : TraceWriter(source), output_(output) {
+    // An end is the same packet each time but for its time.
+    end_.set_trusted_packet_sequence_id(SEQUENCE_ID);
+    end_.mutable_track_event()->set_type(TrackEvent::TYPE_SLICE_END);
+}
 
 PerfettoTraceWriter::InternedId PerfettoTraceWriter::intern(Interned& table,
                                                             std::string_view text) {
@@ -53,20 +66,22 @@ PerfettoTraceWriter::InternedId PerfettoTraceWriter::intern(Interned& table,
     return {.id = id, .added = true};
 }
 
-void PerfettoTraceWriter::write_packet() {
-    packet_.SerializeToString(&bytes_);
-    char frame[16] = {PACKET_TAG};
-    std::size_t length = 1;
-    for (std::uint64_t size = bytes_.size();; size >>= 7) {
-        const auto low = static_cast<char>(size & 0x7f);
-        if (size < 0x80) {
+void PerfettoTraceWriter::write_packet(const TracePacket& packet) {
+    const std::size_t size = packet.ByteSizeLong();
+    bytes_.resize(MOST_FRAME_BYTES + size);
+    auto* const frame = reinterpret_cast<std::uint8_t*>(bytes_.data());
+    std::size_t length = 0;
+    frame[length++] = PACKET_TAG;
+    for (std::uint64_t rest = size;; rest >>= 7) {
+        const auto low = static_cast<std::uint8_t>(rest & 0x7f);
+        if (rest < 0x80) {
             frame[length++] = low;
             break;
         }
-        frame[length++] = static_cast<char>(low | 0x80);
+        frame[length++] = static_cast<std::uint8_t>(low | 0x80);
     }
-    output_.write(std::string_view(frame, length));
-    output_.write(bytes_);
+    packet.SerializeWithCachedSizesToArray(frame + length);
+    output_.write(std::string_view(bytes_.data(), length + size));
 }
 
 void PerfettoTraceWriter::begin() {
@@ -77,7 +92,7 @@ void PerfettoTraceWriter::begin() {
     device.set_uuid(DEVICE_TRACK);
     device.set_name(device_name());
     device.set_child_ordering(TrackDescriptor::EXPLICIT);
-    write_packet();
+    write_packet(packet_);
 }
 
 void PerfettoTraceWriter::entry(std::uint32_t physical_tile, bool new_track) {
@@ -89,17 +104,24 @@ void PerfettoTraceWriter::entry(std::uint32_t physical_tile, bool new_track) {
         tile.set_name("tile " + std::to_string(physical_tile));
         tile.set_parent_uuid(DEVICE_TRACK);
         tile.set_sibling_order_rank(sibling_rank(physical_tile));
-        write_packet();
+        write_packet(packet_);
     }
     packet_.Clear();
     packet_.set_trusted_packet_sequence_id(SEQUENCE_ID);
     packet_.set_sequence_flags(INCREMENTAL_STATE_CLEARED);
     packet_.mutable_trace_packet_defaults()->mutable_track_event_defaults()->set_track_uuid(
         tile_track(physical_tile));
-    write_packet();
     names_.clear();
+    last_name_.reset();
     annotation_names_.clear();
     categories_ = {};
+    for (const std::string_view field : STEP_FIELDS) {
+        const InternedId id = intern(annotation_names_, field);
+        auto& entry = *packet_.mutable_interned_data()->add_debug_annotation_names();
+        entry.set_iid(id.id);
+        entry.set_name(field.data(), field.size());
+    }
+    write_packet(packet_);
 }
 
 DebugAnnotation& PerfettoTraceWriter::annotation(TrackEvent& event, std::string_view name) {
@@ -118,8 +140,27 @@ DebugAnnotation& PerfettoTraceWriter::annotation(TrackEvent& event, std::string_
     return annotation;
 }
 
-void PerfettoTraceWriter::annotate(TrackEvent& event, std::string_view name, std::uint64_t value) {
-    annotation(event, name).set_uint_value(value);
+void PerfettoTraceWriter::annotate(TrackEvent& event, std::uint64_t name_id, std::uint64_t value) {
+    DebugAnnotation& annotation = *event.add_debug_annotations();
+    annotation.set_name_iid(name_id);
+    annotation.set_uint_value(value);
+}
+
+std::uint64_t PerfettoTraceWriter::name_id(std::string_view name) {
+    // Neighbouring samples often run the same kernel: the last name is checked first.
+    if (last_name_ && last_name_->first == name) {
+        return last_name_->second;
+    }
+    const InternedId id = intern(names_, name);
+    if (id.added) {
+        auto& entry = *packet_.mutable_interned_data()->add_event_names();
+        entry.set_iid(id.id);
+        entry.set_name(name.data(), name.size());
+    }
+    if (id.id != 0) {
+        last_name_.emplace(std::string(name), id.id);
+    }
+    return id.id;
 }
 
 void PerfettoTraceWriter::slice(const Slice& slice, const CycleSampleView& sample) {
@@ -131,16 +172,10 @@ void PerfettoTraceWriter::slice(const Slice& slice, const CycleSampleView& sampl
     event.set_type(TrackEvent::TYPE_SLICE_BEGIN);
 
     const std::string_view name = sample_name(sample);
-    const InternedId name_id = intern(names_, name);
-    if (name_id.id == 0) {
-        event.set_name(name.data(), name.size());
+    if (const std::uint64_t id = name_id(name); id != 0) {
+        event.set_name_iid(id);
     } else {
-        event.set_name_iid(name_id.id);
-        if (name_id.added) {
-            auto& entry = *packet_.mutable_interned_data()->add_event_names();
-            entry.set_iid(name_id.id);
-            entry.set_name(std::string(name));
-        }
+        event.set_name(name.data(), name.size());
     }
     const std::uint64_t category = category_id(sample.kind);
     event.add_category_iids(category);
@@ -151,22 +186,19 @@ void PerfettoTraceWriter::slice(const Slice& slice, const CycleSampleView& sampl
         entry.set_name(std::string(to_string(sample.kind)));
     }
 
-    annotation(event, "operation")
-        .set_string_value(sample.operation.data(), sample.operation.size());
-    annotate(event, "local_index", sample.local_index);
-    annotate(event, "phase", sample.phase);
-    annotate(event, "epoch", sample.epoch);
+    DebugAnnotation& operation = *event.add_debug_annotations();
+    operation.set_name_iid(OPERATION_ID);
+    operation.set_string_value(sample.operation.data(), sample.operation.size());
+    annotate(event, LOCAL_INDEX_ID, sample.local_index);
+    annotate(event, PHASE_ID, sample.phase);
+    annotate(event, EPOCH_ID, sample.epoch);
     for (const ProfileMetadataView& entry : sample.metadata) {
         annotation(event, entry.name).set_string_value(entry.value.data(), entry.value.size());
     }
-    write_packet();
+    write_packet(packet_);
 
-    packet_.Clear();
-    packet_.set_timestamp(slice.end);
-    packet_.set_trusted_packet_sequence_id(SEQUENCE_ID);
-    TrackEvent& end = *packet_.mutable_track_event();
-    end.set_type(TrackEvent::TYPE_SLICE_END);
-    write_packet();
+    end_.set_timestamp(slice.end);
+    write_packet(end_);
 }
 
 }  // namespace vexa_cli

@@ -4,9 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "file_io.hpp"
 #include "perfetto_trace.pb.h"
@@ -49,16 +51,21 @@ class PerfettoTraceWriter final : public TraceWriter {
     void entry(std::uint32_t physical_tile, bool new_track) override;
     void slice(const Slice& slice, const vexa_package::CycleSampleView& sample) override;
 
-    void annotate(perfetto::protos::TrackEvent& event, std::string_view name, std::uint64_t value);
+    // The id of a slice name, interning it in this packet if new; 0 when it is written out.
+    [[nodiscard]] std::uint64_t name_id(std::string_view name);
+    static void annotate(perfetto::protos::TrackEvent& event, std::uint64_t name_id,
+                         std::uint64_t value);
     perfetto::protos::DebugAnnotation& annotation(perfetto::protos::TrackEvent& event,
                                                   std::string_view name);
-    void write_packet();
+    void write_packet(const perfetto::protos::TracePacket& packet);
 
     OutputFile& output_;
     // One packet, cleared and refilled for each, so that its parts are allocated once.
     perfetto::protos::TracePacket packet_;
+    perfetto::protos::TracePacket end_;
     std::string bytes_;
     Interned names_;
+    std::optional<std::pair<std::string, std::uint64_t>> last_name_;
     Interned annotation_names_;
     std::array<bool, 4> categories_{};
 };
