@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <numeric>
+#include <utility>
 
 namespace vexa_cli {
 namespace {
@@ -154,7 +155,10 @@ void JsonTraceWriter::append_metadata(const CycleSampleView& sample) {
     const auto metadata = sample.metadata;
     by_name_.resize(metadata.size());
     std::iota(by_name_.begin(), by_name_.end(), std::size_t{0});
-    std::ranges::stable_sort(by_name_, {}, [&](std::size_t entry) { return metadata[entry].name; });
+    // By name, and in stored order within a name.
+    std::ranges::sort(by_name_, [&](std::size_t a, std::size_t b) {
+        return std::pair(metadata[a].name, a) < std::pair(metadata[b].name, b);
+    });
     // Each group starts at a position of `by_name_`; its first entry is the first stored.
     groups_.clear();
     for (std::size_t i = 0; i < by_name_.size(); ++i) {
