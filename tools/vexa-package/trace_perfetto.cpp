@@ -3,6 +3,8 @@
 #include <array>
 #include <limits>
 
+#include <google/protobuf/io/coded_stream.h>
+
 namespace vexa_cli {
 namespace {
 
@@ -19,7 +21,10 @@ constexpr std::uint32_t NEEDS_INCREMENTAL_STATE = 2;
 constexpr std::uint64_t DEVICE_TRACK = 1;
 // Field 1 of Trace, length-delimited: every packet is framed by this tag and its length.
 constexpr std::uint8_t PACKET_TAG = (1 << 3) | 2;
+// A tag of one byte and a varint of at most ten.
 constexpr std::size_t MOST_FRAME_BYTES = 1 + 10;
+// TracePacket.timestamp as a varint.
+constexpr std::uint8_t TIMESTAMP_TAG = TracePacket::kTimestampFieldNumber << 3;
 // The annotations every slice has, interned first at each tile entry.
 constexpr std::array<std::string_view, 4> STEP_FIELDS{"operation", "local_index", "phase", "epoch"};
 constexpr std::uint64_t OPERATION_ID = 1;
@@ -48,9 +53,12 @@ std::uint64_t category_id(ProfileStepKind kind) {
 
 PerfettoTraceWriter::PerfettoTraceWriter(OutputFile& output, std::string_view source)
     : TraceWriter(source), output_(output) {
-    // An end is the same packet each time but for its time.
-    end_.set_trusted_packet_sequence_id(SEQUENCE_ID);
-    end_.mutable_track_event()->set_type(TrackEvent::TYPE_SLICE_END);
+    // An end is the same packet each time but for its time, which comes first on the wire
+    // (fields are written in number order): the rest is serialised once.
+    TracePacket end;
+    end.set_trusted_packet_sequence_id(SEQUENCE_ID);
+    end.mutable_track_event()->set_type(TrackEvent::TYPE_SLICE_END);
+    end_tail_ = end.SerializeAsString();
 }
 
 PerfettoTraceWriter::InternedId PerfettoTraceWriter::intern(Interned& table,
@@ -197,8 +205,18 @@ void PerfettoTraceWriter::slice(const Slice& slice, const CycleSampleView& sampl
     }
     write_packet(packet_);
 
-    end_.set_timestamp(slice.end);
-    write_packet(end_);
+    // The end packet as libprotobuf writes it: the timestamp field, then the fixed tail.
+    std::uint8_t timestamp[MOST_FRAME_BYTES];
+    timestamp[0] = TIMESTAMP_TAG;
+    const std::uint8_t* const timestamp_end =
+        google::protobuf::io::CodedOutputStream::WriteVarint64ToArray(slice.end, timestamp + 1);
+    const auto timestamp_size = static_cast<std::size_t>(timestamp_end - timestamp);
+    bytes_.assign(1, static_cast<char>(PACKET_TAG));
+    // An end packet is far shorter than 128 bytes, so its length takes one byte.
+    bytes_.push_back(static_cast<char>(timestamp_size + end_tail_.size()));
+    bytes_.append(reinterpret_cast<const char*>(timestamp), timestamp_size);
+    bytes_.append(end_tail_);
+    output_.write(bytes_);
 }
 
 }  // namespace vexa_cli

@@ -62,7 +62,7 @@ class PerfettoTraceWriter final : public TraceWriter {
     OutputFile& output_;
     // One packet, cleared and refilled for each, so that its parts are allocated once.
     perfetto::protos::TracePacket packet_;
-    perfetto::protos::TracePacket end_;
+    std::string end_tail_;
     std::string bytes_;
     Interned names_;
     std::optional<std::pair<std::string, std::uint64_t>> last_name_;
