@@ -21,6 +21,7 @@ CASES = [
     ("profile 4 x 1,000,000 samples: read", "profile/read", "profile/deep_copy", 1.5),
     ("profile 4 x 1,000,000 samples: read", "profile/read", "profile/raw_traversal", None),
     ("profile 4 x 1,000,000 samples: write", "profile/write", "profile/memcpy", 3.0),
+    ("profile 4 x 1,000,000 samples: stream", "profile/stream", "profile/raw_traversal", 1.2),
 ]
 
 # Peak memory of reading, as a multiple of the input size; None: reported only.

@@ -2,15 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
-#include <span>
+#include <functional>
+#include <string>
 #include <string_view>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
-#include <capnp/common.h>
-#include <kj/common.h>
 #include <pybind11/pybind11.h>
 
 #include "record_classes.hpp"
@@ -35,17 +32,23 @@ struct SampleRow {
     std::uint8_t kind;
 };
 
-/// Distinct names in order of first appearance, each with its position as its code. Names
-/// are views: what they view must outlive the table.
+/// Distinct names in order of first appearance, each with its position as its code. The table
+/// owns its names: the texts it is given may be gone once a sample has been read.
 class NameTable {
   public:
-    /// The code of `name` and whether it is new to the table.
-    [[nodiscard]] std::pair<std::uint32_t, bool> code(std::string_view name);
-    [[nodiscard]] const std::vector<std::string_view>& names() const noexcept { return names_; }
+    /// The code of `name`, which is added if new.
+    [[nodiscard]] std::uint32_t code(std::string_view name);
+    [[nodiscard]] const std::vector<std::string>& names() const noexcept { return names_; }
 
   private:
-    std::unordered_map<std::string_view, std::uint32_t> codes_;
-    std::vector<std::string_view> names_;
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const noexcept {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+    std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> codes_;
+    std::vector<std::string> names_;
 };
 
 /// The samples of one report as rows, with the name tables their codes refer to.
@@ -59,14 +62,8 @@ struct SampleTable {
 /// Registers the NumPy dtype of `SampleRow`; once, when the module is imported.
 void register_sample_dtype();
 
-/// The table of a C++ report; its names view the report's strings. Runs without the GIL.
+/// The table of a C++ report. Runs without the GIL.
 [[nodiscard]] SampleTable sample_table(const ProfileReport& report);
-
-/// The table of the report at the start of `message`, read straight from the stored form:
-/// nothing when the message has any fault that `ProfileReport::read` refuses. Throws what
-/// Cap'n Proto throws. Names view the message. Runs without the GIL.
-[[nodiscard]] std::optional<SampleTable> sample_table_from_message(
-    kj::ArrayPtr<const capnp::word> message);
 
 /// The table as a `ProfileSamples`; the rows become the array's memory without a copy.
 [[nodiscard]] pybind11::object samples_to_python(SampleTable&& table, const RecordClasses& classes);

@@ -59,8 +59,11 @@ int run_profile_summary(const SummaryOptions& options);
 struct TraceOptions {
     std::string report;
     std::string output;
+    /// "json" or "perfetto"; empty: Perfetto for an output ending in .pftrace or
+    /// .perfetto-trace, else JSON.
+    std::string format;
 };
-/// The report as a Chrome trace event file.
+/// The report as a trace for Perfetto: its protobuf format, or Chrome trace event JSON.
 int run_profile_trace(const TraceOptions& options);
 
 struct SvgOptions {

@@ -5,6 +5,7 @@
 #include "json_profile.hpp"
 #include "json_text.hpp"
 #include "loading.hpp"
+#include "profile_dump_writer.hpp"
 
 namespace vexa_cli {
 namespace {
@@ -55,13 +56,22 @@ int run_pack(const PackOptions& options) {
 }
 
 int run_profile_dump(const DumpOptions& options) {
-    const auto report = load_profile(options.input);
-    if (!report) {
-        return fail(report.error());
+    const auto bytes = read_input(options.input);
+    if (!bytes) {
+        return fail(input_name(options.input), bytes.error());
     }
-    const std::string text = json_text(profile_to_json(*report), options.compact);
-    const auto stored = store(options.output, text);
-    return stored ? EXIT_OK : fail(stored.error());
+    OutputFile output;
+    if (auto opened = output.open(options.output); !opened) {
+        return fail(output_name(options.output), opened.error());
+    }
+    // The JSON is written while the report is read; neither is ever held whole.
+    ProfileDumpWriter writer(output, options.compact);
+    if (auto read = vexa_package::visit_profile(*bytes, writer); !read) {
+        return fail(input_name(options.input), read.error());
+    }
+    writer.finish();
+    const auto committed = output.commit();
+    return committed ? EXIT_OK : fail(output_name(options.output), committed.error());
 }
 
 int run_profile_pack(const PackOptions& options) {

@@ -17,6 +17,7 @@ namespace {
 constexpr int STANDARD_INPUT_FD = 0;
 constexpr int STANDARD_OUTPUT_FD = 1;
 constexpr std::size_t READ_CHUNK = std::size_t{1} << 20;
+constexpr std::size_t WRITE_CHUNK = std::size_t{1} << 20;
 
 std::string reason(std::string_view what, int error) {
     return std::string(what) + ": " + std::strerror(error);
@@ -34,12 +35,6 @@ class Descriptor {
         }
     }
     [[nodiscard]] int get() const { return fd_; }
-    // Closes now, reporting the error a deferred write may surface only here.
-    [[nodiscard]] int close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
 
   private:
     int fd_;
@@ -85,19 +80,8 @@ std::expected<void, std::string> write_all(int fd, std::span<const std::uint8_t>
     return {};
 }
 
-// A device, pipe or socket (/dev/null, a named pipe) cannot be replaced and must not be:
-// it is written directly.
-std::expected<void, std::string> write_in_place(const std::string& path,
-                                                std::span<const std::uint8_t> contents) {
-    Descriptor file(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
-    if (file.get() < 0) {
-        return std::unexpected(reason("cannot open", errno));
-    }
-    auto written = write_all(file.get(), contents);
-    if (written && file.close() != 0) {
-        written = std::unexpected(reason("write failed", errno));
-    }
-    return written;
+std::span<const std::uint8_t> as_bytes(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
 // A link stays a link: the file it points to, even one not yet there, is the one replaced.
@@ -117,7 +101,7 @@ std::expected<std::filesystem::path, std::string> follow_links(const std::string
 
 // A new file gets the permissions the user's umask allows; a replaced one keeps its own.
 mode_t mode_for(const std::string& path) {
-    struct stat existing {};
+    struct stat existing{};
     if (::stat(path.c_str(), &existing) == 0) {
         return existing.st_mode & 07777;
     }
@@ -144,7 +128,7 @@ std::expected<vexa_package::Bytes, std::string> read_input(const std::string& pa
     if (file.get() < 0) {
         return std::unexpected(reason("cannot open", errno));
     }
-    struct stat status {};
+    struct stat status{};
     if (::fstat(file.get(), &status) != 0) {
         return std::unexpected(reason("cannot read", errno));
     }
@@ -155,17 +139,34 @@ std::expected<vexa_package::Bytes, std::string> read_input(const std::string& pa
     return read_all(file.get(), size);
 }
 
-std::expected<void, std::string> write_output(const std::string& path,
-                                              std::span<const std::uint8_t> contents) {
+OutputFile::~OutputFile() {
+    if (owns_fd_) {
+        ::close(fd_);
+    }
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+    }
+}
+
+std::expected<void, std::string> OutputFile::open(const std::string& path) {
+    buffer_.reserve(WRITE_CHUNK);
     if (path == STANDARD_STREAM) {
         // Text printed through stdio so far must come first.
         std::fflush(stdout);
-        return write_all(STANDARD_OUTPUT_FD, contents);
+        fd_ = STANDARD_OUTPUT_FD;
+        return {};
     }
-    struct stat existing {};
+    // A device, pipe or socket (/dev/null, a named pipe) cannot be replaced and must not be:
+    // it is written directly.
+    struct stat existing{};
     if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
         !S_ISDIR(existing.st_mode)) {
-        return write_in_place(path, contents);
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd_ < 0) {
+            return std::unexpected(reason("cannot open", errno));
+        }
+        owns_fd_ = true;
+        return {};
     }
     const auto target = follow_links(path);
     if (!target) {
@@ -179,27 +180,82 @@ std::expected<void, std::string> write_output(const std::string& path,
     std::string name(".");
     name.append(target->filename().string()).append(".tmp-XXXXXX");
     std::string temporary = (directory / name).string();
-    Descriptor file(::mkstemp(temporary.data()));
-    if (file.get() < 0) {
+    fd_ = ::mkstemp(temporary.data());
+    if (fd_ < 0) {
         return std::unexpected(reason("cannot create a file beside it", errno));
     }
-    auto written = write_all(file.get(), contents);
-    if (written && ::fchmod(file.get(), mode_for(target->string())) != 0) {
-        written = std::unexpected(reason("cannot set permissions", errno));
+    owns_fd_ = true;
+    temporary_ = std::move(temporary);
+    target_ = target->string();
+    return {};
+}
+
+void OutputFile::write(std::string_view bytes) {
+    size_ += bytes.size();
+    if (buffer_.size() + bytes.size() > WRITE_CHUNK) {
+        flush();
+        if (bytes.size() >= WRITE_CHUNK) {
+            if (error_.empty()) {
+                if (auto written = write_all(fd_, as_bytes(bytes)); !written) {
+                    error_ = written.error();
+                }
+            }
+            return;
+        }
     }
-    if (written && ::fsync(file.get()) != 0) {
-        written = std::unexpected(reason("write failed", errno));
+    buffer_.append(bytes);
+}
+
+void OutputFile::flush() {
+    if (error_.empty() && !buffer_.empty()) {
+        if (auto written = write_all(fd_, as_bytes(buffer_)); !written) {
+            error_ = written.error();
+        }
     }
-    if (written && file.close() != 0) {
-        written = std::unexpected(reason("write failed", errno));
+    buffer_.clear();
+}
+
+std::expected<void, std::string> OutputFile::commit() {
+    flush();
+    const auto failed = [&](std::string what) -> std::expected<void, std::string> {
+        error_ = std::move(what);
+        return std::unexpected(error_);
+    };
+    if (!error_.empty()) {
+        return std::unexpected(error_);
     }
-    if (written && ::rename(temporary.c_str(), target->c_str()) != 0) {
-        written = std::unexpected(reason("cannot replace", errno));
+    if (!temporary_.empty()) {
+        if (::fchmod(fd_, mode_for(target_)) != 0) {
+            return failed(reason("cannot set permissions", errno));
+        }
+        if (::fsync(fd_) != 0) {
+            return failed(reason("write failed", errno));
+        }
     }
-    if (!written) {
-        ::unlink(temporary.c_str());
+    if (owns_fd_) {
+        owns_fd_ = false;
+        // Closing reports the error a deferred write may surface only here.
+        if (::close(fd_) != 0) {
+            return failed(reason("write failed", errno));
+        }
     }
-    return written;
+    if (!temporary_.empty()) {
+        if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+            return failed(reason("cannot replace", errno));
+        }
+        temporary_.clear();
+    }
+    return {};
+}
+
+std::expected<void, std::string> write_output(const std::string& path,
+                                              std::span<const std::uint8_t> contents) {
+    OutputFile output;
+    if (auto opened = output.open(path); !opened) {
+        return opened;
+    }
+    output.write(std::string_view(reinterpret_cast<const char*>(contents.data()), contents.size()));
+    return output.commit();
 }
 
 std::expected<void, std::string> write_output(const std::string& path, std::string_view contents) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <expected>
 #include <span>
@@ -21,6 +22,39 @@ inline constexpr std::string_view STANDARD_STREAM = "-";
 /// Reads a whole file, or standard input for `-`. The error says what failed, with the
 /// system's reason ("cannot open: No such file or directory").
 [[nodiscard]] std::expected<vexa_package::Bytes, std::string> read_input(const std::string& path);
+
+/// An output written piece by piece with the guarantee of `write_output`: a file appears
+/// under its name, complete, only when `commit` succeeds; until then it is a temporary file
+/// beside it, removed if the output is dropped. Standard output and devices are written as
+/// the pieces come. Pieces are gathered into large writes.
+class OutputFile {
+  public:
+    OutputFile() = default;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile();
+
+    /// Opens `path` (`-`: standard output) for writing.
+    [[nodiscard]] std::expected<void, std::string> open(const std::string& path);
+    /// Appends bytes; the first failure is kept and reported by `commit`.
+    void write(std::string_view bytes);
+    /// Writes what is left and puts the file in place.
+    [[nodiscard]] std::expected<void, std::string> commit();
+    /// How many bytes were handed to `write`.
+    [[nodiscard]] std::size_t size() const { return size_; }
+
+  private:
+    void flush();
+
+    int fd_ = -1;
+    bool owns_fd_ = false;
+    // Empty when the output is written in place.
+    std::string temporary_;
+    std::string target_;
+    std::string buffer_;
+    std::string error_;
+    std::size_t size_ = 0;
+};
 
 /// Writes `contents` to `path` completely or not at all: into a temporary file in the same
 /// directory, which is then renamed over `path` (over the file a link points to), so an

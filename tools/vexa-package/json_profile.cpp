@@ -12,17 +12,6 @@ using namespace vexa_package;
 constexpr std::array KINDS{ProfileStepKind::Exchange, ProfileStepKind::Compute,
                            ProfileStepKind::Synchronization, ProfileStepKind::Idle};
 
-JsonOutput step_to_json(const ProfileStep& step) {
-    JsonOutput metadata = JsonOutput::array();
-    for (const ProfileMetadata& entry : step.metadata) {
-        metadata.push_back({{"name", entry.name}, {"value", entry.value}});
-    }
-    return {
-        {"local_index", step.local_index}, {"phase", step.phase},          {"epoch", step.epoch},
-        {"operation", step.operation},     {"kind", to_string(step.kind)}, {"kernel", step.kernel},
-        {"metadata", std::move(metadata)}};
-}
-
 ProfileStepKind kind_from_json(const JsonValue& value, const JsonPath& path,
                                JsonProblems& problems) {
     if (value.is_string()) {
@@ -70,18 +59,21 @@ TileProfile tile_from_json(const JsonValue& value, const JsonPath& path, JsonPro
 
 }  // namespace
 
-JsonOutput profile_to_json(const ProfileReport& report) {
-    JsonOutput tiles = JsonOutput::array();
-    for (const TileProfile& tile : report.tiles) {
-        JsonOutput samples = JsonOutput::array();
-        for (const CycleSample& sample : tile.samples) {
-            samples.push_back({{"step", step_to_json(sample.step)},
-                               {"start_cycle", sample.start_cycle},
-                               {"end_cycle", sample.end_cycle}});
-        }
-        tiles.push_back({{"physical_tile", tile.physical_tile}, {"samples", std::move(samples)}});
+JsonOutput sample_to_json(const CycleSampleView& sample) {
+    JsonOutput metadata = JsonOutput::array();
+    for (const ProfileMetadataView& entry : sample.metadata) {
+        metadata.push_back({{"name", entry.name}, {"value", entry.value}});
     }
-    return {{"clock_hz", report.clock_hz}, {"tiles", std::move(tiles)}};
+    JsonOutput step = {{"local_index", sample.local_index},
+                       {"phase", sample.phase},
+                       {"epoch", sample.epoch},
+                       {"operation", sample.operation},
+                       {"kind", to_string(sample.kind)},
+                       {"kernel", sample.kernel},
+                       {"metadata", std::move(metadata)}};
+    return {{"step", std::move(step)},
+            {"start_cycle", sample.start_cycle},
+            {"end_cycle", sample.end_cycle}};
 }
 
 std::expected<ProfileReport, std::string> profile_from_json(const JsonValue& document) {

@@ -5,12 +5,13 @@
 
 #include "json_document.hpp"
 #include "vexa_package/profile.hpp"
+#include "vexa_package/profile_visitor.hpp"
 
 namespace vexa_cli {
 
-/// The whole report as JSON, every field under its model name, in declaration order; a step
-/// kind is its name ("Exchange", "Compute", "Synchronization", "Idle").
-[[nodiscard]] JsonOutput profile_to_json(const vexa_package::ProfileReport& report);
+/// One sample as JSON, every field under its model name, in declaration order; a step kind is
+/// its name ("Exchange", "Compute", "Synchronization", "Idle").
+[[nodiscard]] JsonOutput sample_to_json(const vexa_package::CycleSampleView& sample);
 
 /// The report a JSON document describes; every field is required and no other is allowed.
 /// The error names the first wrong, missing or unknown field by its path.

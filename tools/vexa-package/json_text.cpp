@@ -105,6 +105,10 @@ void write_indented(const JsonOutput& value, std::size_t depth, std::string& out
 
 }  // namespace
 
+void append_json_text(const JsonOutput& value, std::size_t depth, std::string& out) {
+    write_indented(value, depth, out);
+}
+
 std::string json_text(const JsonOutput& value, bool compact) {
     std::string out = compact ? value.dump(-1, ' ', false) : std::string();
     if (!compact) {

@@ -172,16 +172,26 @@ int run(int argc, char** argv) {
 
     TraceOptions trace_options;
     CLI::App* trace = profile->add_subcommand(
-        "trace", "Write a Chrome trace (for ui.perfetto.dev or chrome://tracing)");
+        "trace", "Write a trace for Perfetto (ui.perfetto.dev): protobuf or Chrome JSON");
     add_input(trace, "REPORT", trace_options.report, "The profile report to read");
-    add_output(trace, trace_options.output, "Where to write the trace JSON")->required();
+    add_output(trace, trace_options.output, "Where to write the trace")->required();
+    trace
+        ->add_option("--format", trace_options.format,
+                     "perfetto or json; by default perfetto for a FILE ending in .pftrace or\n"
+                     ".perfetto-trace, json for any other FILE and for standard output")
+        ->check(CLI::IsMember({"perfetto", "json"}))
+        ->type_name("FORMAT");
     footer(trace,
-           "One track per physical tile; one complete event per sample, named by its kernel (or\n"
-           "operation), with its kind as category and local index, phase, epoch, cycles and\n"
-           "metadata as arguments. Times are microseconds: cycles divided by clock_hz; with\n"
-           "clock_hz 0 one cycle is shown as one microsecond.\n" +
+           "One track per physical tile, in tile order; one slice per sample, named by its kernel\n"
+           "(or operation), with its kind as category and operation, local index, phase, epoch\n"
+           "and metadata as arguments (JSON adds the cycles). Times are whole nanoseconds,\n"
+           "floor(cycles * 1e9 / clock_hz) exactly; with clock_hz 0 one cycle is shown as one\n"
+           "nanosecond. Perfetto's protobuf format is several times smaller than JSON and loads\n"
+           "far larger runs; open either with \"Open trace file\" at ui.perfetto.dev (JSON also\n"
+           "in chrome://tracing).\n" +
                std::string(UNWRAPPING) +
-               "\nExample: vexa-package profile trace run.vxprof -o trace.json");
+               "\nExamples: vexa-package profile trace run.vxprof -o run.pftrace\n"
+               "          vexa-package profile trace run.vxprof -o trace.json");
 
     SvgOptions svg_options;
     CLI::App* svg = profile->add_subcommand("svg", "Draw the run as an SVG timeline");

@@ -1,12 +1,15 @@
 #include <algorithm>
 #include <cmath>
+#include <expected>
 #include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "commands.hpp"
 #include "diagnostics.hpp"
 #include "file_io.hpp"
-#include "loading.hpp"
-#include "profile_statistics.hpp"
 #include "profile_timeline.hpp"
 #include "svg_writer.hpp"
 #include "text_format.hpp"
@@ -36,11 +39,26 @@ struct Layout {
     std::uint64_t clock_hz = 0;
 };
 
+// The longest sample merged into a column, kept by value: the samples stream past.
+struct Longest {
+    bool present = false;
+    std::uint32_t cycles = 0;
+    std::string name;
+
+    void offer(const CycleSampleView& sample) {
+        if (!present || sample_cycles(sample) > cycles) {
+            present = true;
+            cycles = sample_cycles(sample);
+            name.assign(sample_name(sample));
+        }
+    }
+};
+
 // What the samples narrower than a pixel leave in one pixel column of a row.
 struct Column {
     std::array<double, 4> cover{};
     std::array<std::uint32_t, 4> samples{};
-    const CycleSample* longest = nullptr;
+    Longest longest;
 
     [[nodiscard]] std::uint32_t sample_count() const {
         return samples[0] + samples[1] + samples[2] + samples[3];
@@ -66,8 +84,7 @@ struct Column {
             cover[kind] += other.cover[kind];
             samples[kind] += other.samples[kind];
         }
-        if (longest == nullptr ||
-            (other.longest != nullptr && sample_cycles(*other.longest) > sample_cycles(*longest))) {
+        if (other.longest.present && (!longest.present || other.longest.cycles > longest.cycles)) {
             longest = other.longest;
         }
     }
@@ -81,11 +98,12 @@ std::string duration_text(std::uint64_t cycles, std::uint64_t clock_hz) {
     return text;
 }
 
-std::string sample_title(std::uint32_t tile, const CycleSample& sample, std::uint64_t clock_hz) {
+std::string sample_title(std::uint32_t tile, const CycleSampleView& sample,
+                         std::uint64_t clock_hz) {
     std::string title = "tile " + std::to_string(tile) + " · " + std::string(sample_name(sample)) +
-                        " (" + std::string(to_string(sample.step.kind)) + ")";
-    if (!sample.step.operation.empty()) {
-        title += " · operation " + sample.step.operation;
+                        " (" + std::string(to_string(sample.kind)) + ")";
+    if (!sample.operation.empty()) {
+        title.append(" · operation ").append(sample.operation);
     }
     return title + " · " + duration_text(sample_cycles(sample), clock_hz);
 }
@@ -104,9 +122,9 @@ std::string merged_title(std::uint32_t tile, const Column& run, std::uint64_t cl
                       total > 0 ? 100 * run.cover[index] / total : 0.0);
         title.append(" ").append(to_string(kind)).append(share);
     }
-    if (run.longest != nullptr) {
-        title += " · longest " + std::string(sample_name(*run.longest)) + " (" +
-                 duration_text(sample_cycles(*run.longest), clock_hz) + ")";
+    if (run.longest.present) {
+        title += " · longest " + run.longest.name + " (" +
+                 duration_text(run.longest.cycles, clock_hz) + ")";
     }
     return title;
 }
@@ -123,71 +141,136 @@ void rect(std::string& out, double x, double y, double width, std::size_t kind,
     out.append("><title>").append(xml_text(title)).append("</title></rect>\n");
 }
 
-// One row: samples a pixel wide or more as bars of their own; narrower ones gathered per
-// pixel column, and neighbouring columns of the same kind and fill drawn as one bar. The
-// row's size is bounded by the plot width, however many samples the tile has.
-void tile_row(std::string& out, const TileProfile& tile, double top, const Layout& layout) {
-    std::vector<Column> columns(layout.plot_width);
-    std::string bars;
-    const double left = LABEL_WIDTH;
-    const std::size_t last = layout.plot_width - 1;
-    for_each_placed(tile, [&](const CycleSample& sample, PlacedSample placed) {
-        const double x0 = static_cast<double>(placed.start - layout.origin) * layout.scale;
-        const double x1 = static_cast<double>(placed.end - layout.origin) * layout.scale;
-        const std::size_t kind = kind_index(sample.step.kind);
+// The figures the picture needs before its first row: they take a first pass over the report.
+class Extent final : public ProfileVisitor {
+  public:
+    void header(const ProfileHeaderView& header) override { clock_hz = header.clock_hz; }
+    void tile(const TileProfileView& /*tile*/) override {
+        ++rows;
+        unwrapper_ = CycleUnwrapper{};
+    }
+    void sample(const CycleSampleView& sample) override {
+        const PlacedSample placed = place(unwrapper_, sample);
+        ++samples;
+        // Sums of 32-bit durations stay far below 2^64 for any report that fits in memory.
+        kind_cycles[kind_index(sample.kind)] += sample_cycles(sample);
+        cycles += sample_cycles(sample);
+        earliest = std::min(earliest.value_or(placed.start), placed.start);
+        latest = std::max(latest, placed.end);
+    }
+
+    [[nodiscard]] std::uint64_t covered() const { return earliest ? latest - *earliest : 0; }
+
+    std::uint64_t clock_hz = 0;
+    std::size_t rows = 0;
+    std::size_t samples = 0;
+    std::array<std::uint64_t, 4> kind_cycles{};
+    std::uint64_t cycles = 0;
+    std::optional<std::uint64_t> earliest;
+    std::uint64_t latest = 0;
+
+  private:
+    CycleUnwrapper unwrapper_;
+};
+
+// Draws one row per tile entry on the second pass: samples a pixel wide or more as bars of
+// their own; narrower ones gathered per pixel column, and neighbouring columns of the same
+// kind and fill drawn as one bar. What a row holds is bounded by the plot width, however many
+// samples the tile has, and each row is written out when its tile ends.
+class Rows final : public ProfileVisitor {
+  public:
+    Rows(OutputFile& output, const Layout& layout) : output_(output), layout_(layout) {}
+
+    void tile(const TileProfileView& tile) override {
+        physical_tile_ = tile.physical_tile;
+        unwrapper_ = CycleUnwrapper{};
+        columns_.assign(layout_.plot_width, Column{});
+        bars_.clear();
+        out_.clear();
+        out_.append("<rect class=\"row\" x=\"").append(coordinate(LABEL_WIDTH)).append("\" y=\"");
+        out_.append(coordinate(top_)).append("\" width=\"");
+        out_.append(std::to_string(layout_.plot_width));
+        out_.append("\" height=\"").append(coordinate(ROW_HEIGHT)).append("\"/>\n");
+        out_.append("<text x=\"").append(coordinate(LABEL_WIDTH - 6)).append("\" y=\"");
+        out_.append(coordinate(top_ + ROW_HEIGHT - 3)).append("\" text-anchor=\"end\">tile ");
+        out_.append(std::to_string(tile.physical_tile)).append("</text>\n");
+    }
+
+    void sample(const CycleSampleView& sample) override {
+        const PlacedSample placed = place(unwrapper_, sample);
+        const double x0 = static_cast<double>(placed.start - layout_.origin) * layout_.scale;
+        const double x1 = static_cast<double>(placed.end - layout_.origin) * layout_.scale;
+        const std::size_t kind = kind_index(sample.kind);
         if (x1 - x0 >= 1) {
-            rect(bars, left + x0, top, x1 - x0, kind, "1",
-                 sample_title(tile.physical_tile, sample, layout.clock_hz));
+            rect(bars_, LABEL_WIDTH + x0, top_, x1 - x0, kind, "1",
+                 sample_title(physical_tile_, sample, layout_.clock_hz));
             return;
         }
+        const std::size_t last = layout_.plot_width - 1;
         const std::size_t first = std::min(static_cast<std::size_t>(x0), last);
         const std::size_t second = std::min(static_cast<std::size_t>(x1), last);
         if (first == second) {
-            columns[first].cover[kind] += x1 - x0;
+            columns_[first].cover[kind] += x1 - x0;
         } else {
-            columns[first].cover[kind] += static_cast<double>(second) - x0;
-            columns[second].cover[kind] += x1 - static_cast<double>(second);
+            columns_[first].cover[kind] += static_cast<double>(second) - x0;
+            columns_[second].cover[kind] += x1 - static_cast<double>(second);
         }
-        Column& column = columns[first];
+        Column& column = columns_[first];
         ++column.samples[kind];
-        if (column.longest == nullptr || sample_cycles(sample) > sample_cycles(*column.longest)) {
-            column.longest = &sample;
-        }
-    });
-
-    // A run of columns shares its dominant kind and fill level, which colour its bar.
-    std::size_t run_start = 0;
-    std::size_t run_kind = 0;
-    std::size_t run_level = 0;
-    Column run;
-    const auto flush = [&](std::size_t end) {
-        if (run.sample_count() != 0) {
-            rect(out, left + static_cast<double>(run_start), top,
-                 static_cast<double>(end - run_start), run_kind, FILL_LEVELS[run_level],
-                 merged_title(tile.physical_tile, run, layout.clock_hz));
-        }
-        run = Column{};
-    };
-    for (std::size_t x = 0; x < columns.size(); ++x) {
-        const Column& column = columns[x];
-        if (column.sample_count() == 0) {
-            flush(x);
-            continue;
-        }
-        const std::size_t kind = column.dominant_kind();
-        const std::size_t level = column.fill_level();
-        if (run.sample_count() == 0 || kind != run_kind || level != run_level) {
-            flush(x);
-            run_start = x;
-            run_kind = kind;
-            run_level = level;
-        }
-        run.absorb(column);
+        column.longest.offer(sample);
     }
-    flush(columns.size());
-    // Whole samples are drawn over the merged columns.
-    out += bars;
-}
+
+    void tile_end(const TileProfileView& /*tile*/) override {
+        merged_bars();
+        // Whole samples are drawn over the merged columns.
+        out_ += bars_;
+        output_.write(out_);
+        top_ += ROW_PITCH;
+    }
+
+  private:
+    // A run of columns shares its dominant kind and fill level, which colour its bar.
+    void merged_bars() {
+        std::size_t run_start = 0;
+        std::size_t run_kind = 0;
+        std::size_t run_level = 0;
+        Column run;
+        const auto flush = [&](std::size_t end) {
+            if (run.sample_count() != 0) {
+                rect(out_, LABEL_WIDTH + static_cast<double>(run_start), top_,
+                     static_cast<double>(end - run_start), run_kind, FILL_LEVELS[run_level],
+                     merged_title(physical_tile_, run, layout_.clock_hz));
+            }
+            run = Column{};
+        };
+        for (std::size_t x = 0; x < columns_.size(); ++x) {
+            const Column& column = columns_[x];
+            if (column.sample_count() == 0) {
+                flush(x);
+                continue;
+            }
+            const std::size_t kind = column.dominant_kind();
+            const std::size_t level = column.fill_level();
+            if (run.sample_count() == 0 || kind != run_kind || level != run_level) {
+                flush(x);
+                run_start = x;
+                run_kind = kind;
+                run_level = level;
+            }
+            run.absorb(column);
+        }
+        flush(columns_.size());
+    }
+
+    OutputFile& output_;
+    const Layout& layout_;
+    double top_ = ROWS_TOP;
+    std::uint32_t physical_tile_ = 0;
+    CycleUnwrapper unwrapper_;
+    std::vector<Column> columns_;
+    std::string bars_;
+    std::string out_;
+};
 
 // A step of 1, 2 or 5 times a power of ten that cuts `span` into about `TARGET_TICKS`.
 double tick_step(double span) {
@@ -229,12 +312,12 @@ void time_axis(std::string& out, const Layout& layout, double bottom) {
     }
 }
 
-void legend(std::string& out, const ProfileStatistics& statistics) {
+void legend(std::string& out, const Extent& extent) {
     double x = LABEL_WIDTH;
     for (const auto kind : STEP_KINDS) {
         const std::size_t index = kind_index(kind);
-        const std::string label = std::string(to_string(kind)) + " " +
-                                  percent(statistics.kind_cycles[index], statistics.cycles);
+        const std::string label =
+            std::string(to_string(kind)) + " " + percent(extent.kind_cycles[index], extent.cycles);
         out.append("<rect class=\"k").append(std::to_string(index)).append("\" x=\"");
         out.append(coordinate(x)).append("\" y=\"52\" width=\"12\" height=\"12\"/>\n");
         out.append("<text x=\"").append(coordinate(x + 16)).append("\" y=\"62\">");
@@ -243,22 +326,10 @@ void legend(std::string& out, const ProfileStatistics& statistics) {
     }
 }
 
-std::string svg_text(const ProfileReport& report, std::string_view source, unsigned width) {
-    const ProfileStatistics statistics = profile_statistics(report);
-    Layout layout{.clock_hz = report.clock_hz};
-    layout.plot_width = static_cast<std::size_t>(width - LABEL_WIDTH - RIGHT_MARGIN);
-    std::optional<std::uint64_t> earliest;
-    for (const TileStatistics& tile : statistics.tiles) {
-        if (tile.first_start) {
-            earliest = std::min(earliest.value_or(*tile.first_start), *tile.first_start);
-        }
-    }
-    layout.origin = earliest.value_or(0);
-    layout.span = std::max<std::uint64_t>(statistics.covered, 1);
-    layout.scale = static_cast<double>(layout.plot_width) / static_cast<double>(layout.span);
-
-    const double bottom =
-        ROWS_TOP + ROW_PITCH * static_cast<double>(report.tiles.size()) + BOTTOM_MARGIN;
+// Everything above the rows.
+std::string svg_head(const Extent& extent, const Layout& layout, std::string_view source,
+                     unsigned width) {
+    const double bottom = ROWS_TOP + ROW_PITCH * static_cast<double>(extent.rows) + BOTTOM_MARGIN;
     std::string out;
     out.append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
     out.append("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"").append(std::to_string(width));
@@ -272,11 +343,11 @@ std::string svg_text(const ProfileReport& report, std::string_view source, unsig
     out.append(".axis{stroke:#444}.grid{stroke:#ddd}.row{fill:#f4f4f4}</style>\n");
     out.append("<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n");
 
-    std::string heading = std::string(source) + " · " + counted(statistics.tiles.size(), "tile") +
-                          " · " + counted(statistics.samples, "sample") + " · clock " +
-                          (report.clock_hz == 0 ? std::string("unknown (axis in cycles)")
-                                                : frequency_text(report.clock_hz)) +
-                          " · covered " + duration_text(statistics.covered, report.clock_hz);
+    const std::string heading = std::string(source) + " · " + counted(extent.rows, "tile") + " · " +
+                                counted(extent.samples, "sample") + " · clock " +
+                                (extent.clock_hz == 0 ? std::string("unknown (axis in cycles)")
+                                                      : frequency_text(extent.clock_hz)) +
+                                " · covered " + duration_text(extent.covered(), extent.clock_hz);
     out.append("<text x=\"")
         .append(coordinate(LABEL_WIDTH))
         .append("\" y=\"20\" font-size=\"14\">");
@@ -287,43 +358,59 @@ std::string svg_text(const ProfileReport& report, std::string_view source, unsig
                              "hover for details";
     out.append("<text x=\"").append(coordinate(LABEL_WIDTH)).append("\" y=\"38\" fill=\"#666\">");
     out.append(xml_text(note)).append("</text>\n");
-    legend(out, statistics);
+    legend(out, extent);
     time_axis(out, layout, bottom - BOTTOM_MARGIN);
-
-    double top = ROWS_TOP;
-    for (const TileProfile& tile : report.tiles) {
-        out.append("<rect class=\"row\" x=\"").append(coordinate(LABEL_WIDTH)).append("\" y=\"");
-        out.append(coordinate(top)).append("\" width=\"").append(std::to_string(layout.plot_width));
-        out.append("\" height=\"").append(coordinate(ROW_HEIGHT)).append("\"/>\n");
-        out.append("<text x=\"").append(coordinate(LABEL_WIDTH - 6)).append("\" y=\"");
-        out.append(coordinate(top + ROW_HEIGHT - 3)).append("\" text-anchor=\"end\">tile ");
-        out.append(std::to_string(tile.physical_tile)).append("</text>\n");
-        tile_row(out, tile, top, layout);
-        top += ROW_PITCH;
-    }
-    out.append("</svg>\n");
     return out;
+}
+
+// Two passes over the report, neither of which keeps its samples: the first for the extent
+// of the time line, the second for the rows.
+std::expected<std::size_t, vexa_package::PackageError> write_svg(
+    OutputFile& output, std::span<const std::uint8_t> report, std::string_view source,
+    unsigned width) {
+    Extent extent;
+    if (auto read = visit_profile(report, extent); !read) {
+        return std::unexpected(std::move(read.error()));
+    }
+    Layout layout{.clock_hz = extent.clock_hz};
+    layout.plot_width = static_cast<std::size_t>(width - LABEL_WIDTH - RIGHT_MARGIN);
+    layout.origin = extent.earliest.value_or(0);
+    layout.span = std::max<std::uint64_t>(extent.covered(), 1);
+    layout.scale = static_cast<double>(layout.plot_width) / static_cast<double>(layout.span);
+
+    output.write(svg_head(extent, layout, source, width));
+    Rows rows(output, layout);
+    if (auto read = visit_profile(report, rows); !read) {
+        return std::unexpected(std::move(read.error()));
+    }
+    output.write("</svg>\n");
+    return extent.rows;
 }
 
 }  // namespace
 
 int run_profile_svg(const SvgOptions& options) {
-    const auto report = load_profile(options.report);
-    if (!report) {
-        return fail(report.error());
+    const auto bytes = read_input(options.report);
+    if (!bytes) {
+        return fail(input_name(options.report), bytes.error());
+    }
+    OutputFile output;
+    if (auto opened = output.open(options.output); !opened) {
+        return fail(output_name(options.output), opened.error());
     }
     // The file name alone, so that the heading stays inside the picture.
     const std::string name = options.report == STANDARD_STREAM
                                  ? input_name(options.report)
                                  : std::filesystem::path(options.report).filename().string();
-    const std::string svg = svg_text(*report, name, options.width);
-    const auto stored = store(options.output, svg);
-    if (!stored) {
-        return fail(stored.error());
+    const auto rows = write_svg(output, *bytes, name, options.width);
+    if (!rows) {
+        return fail(input_name(options.report), rows.error());
     }
-    report_written(options.output, output_name(options.output) + ": " +
-                                       counted(report->tiles.size(), "row") + ", " +
-                                       counted(svg.size(), "byte"));
+    if (auto committed = output.commit(); !committed) {
+        return fail(output_name(options.output), committed.error());
+    }
+    report_written(options.output, output_name(options.output) + ": " + counted(*rows, "row") +
+                                       ", " + counted(output.size(), "byte"));
     return EXIT_OK;
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "vexa_package/profile.hpp"
+#include "vexa_package/profile_visitor.hpp"
 
 namespace vexa_cli {
 
@@ -22,6 +23,9 @@ inline constexpr std::array<vexa_package::ProfileStepKind, 4> STEP_KINDS{
 /// The cycles a sample took: `end_cycle − start_cycle` modulo 2^32, because the 32-bit
 /// counter may have wrapped while the step ran.
 [[nodiscard]] inline std::uint32_t sample_cycles(const vexa_package::CycleSample& sample) {
+    return sample.end_cycle - sample.start_cycle;
+}
+[[nodiscard]] inline std::uint32_t sample_cycles(const vexa_package::CycleSampleView& sample) {
     return sample.end_cycle - sample.start_cycle;
 }
 
@@ -43,6 +47,13 @@ struct PlacedSample {
     std::uint64_t end = 0;
 };
 
+/// Places a sample read by `visit_profile`; `unwrapper` has seen its tile's samples before it.
+[[nodiscard]] inline PlacedSample place(CycleUnwrapper& unwrapper,
+                                        const vexa_package::CycleSampleView& sample) {
+    const std::uint64_t start = unwrapper.next(sample.start_cycle);
+    return {.start = start, .end = start + sample_cycles(sample)};
+}
+
 /// Places each sample of a tile in order; `visit(sample, placed)` sees every one.
 template <typename Visit>
 void for_each_placed(const vexa_package::TileProfile& tile, Visit visit) {
@@ -56,11 +67,13 @@ void for_each_placed(const vexa_package::TileProfile& tile, Visit visit) {
 /// Seconds for a number of cycles at `clock_hz`; none when the clock is unknown (0 Hz).
 [[nodiscard]] std::optional<double> cycles_to_seconds(std::uint64_t cycles, std::uint64_t clock_hz);
 
-/// Microseconds for a trace: cycles at `clock_hz`, or one microsecond per cycle when the
-/// clock is unknown (0 Hz), so the trace keeps its proportions instead of dividing by zero.
-[[nodiscard]] double trace_microseconds(std::uint64_t cycles, std::uint64_t clock_hz);
+/// Nanoseconds on a trace's time line for a point `cycles` after cycle 0: exactly
+/// floor(cycles * 10^9 / clock_hz), computed once per point so that nothing accumulates, and
+/// at most 2^64 - 1; one nanosecond per cycle when the clock is unknown (0 Hz). It never
+/// decreases as `cycles` grows, so a slice never ends before it starts.
+[[nodiscard]] std::uint64_t trace_nanoseconds(std::uint64_t cycles, std::uint64_t clock_hz);
 
 /// The name a sample is shown by: its kernel, else its operation, else its kind.
-[[nodiscard]] std::string_view sample_name(const vexa_package::CycleSample& sample);
+[[nodiscard]] std::string_view sample_name(const vexa_package::CycleSampleView& sample);
 
 }  // namespace vexa_cli

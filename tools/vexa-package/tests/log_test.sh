@@ -26,7 +26,7 @@ for command in inspect validate dump pack image profile; do
     contains out "$command"
 done
 run 0 profile trace --help
-contains out "Chrome trace"
+contains out "protobuf or Chrome JSON"
 contains out "unwrapped in sample order"
 contains out "less than 2^32 cycles apart"
 contains out "clock_hz 0"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# profile summary, trace and svg on the sample report, checked against figures computed here
+# profile summary and svg on the sample report, checked against figures computed here
 # from the sample JSON.
 source "$(dirname "$0")/lib.sh"
 pack_samples
@@ -70,34 +70,6 @@ ranked = sorted(kernels.items(), key=lambda item: (-item[1], item[0]))[:3]
 assert [(k["name"], k["cycles"]) for k in summary["kernels"]] == ranked
 ' "$SAMPLE"
 
-run 0 profile trace run.vxprof -o trace.json
-contains out "trace.json: 3386 events on 6 tile tracks"
-python '
-import json, sys
-exec(open("oracle.py").read())
-trace = json.load(open("trace.json"))
-events = trace["traceEvents"]
-names = {e["tid"]: e["args"]["name"] for e in events if e["name"] == "thread_name"}
-assert names == {t["tile"]: "tile %d" % t["tile"] for t in tiles}, names
-sample = json.load(open(sys.argv[1]))
-for tile, recorded in zip(tiles, sample["tiles"]):
-    mine = [e for e in events if e["ph"] == "X" and e["tid"] == tile["tile"]]
-    assert len(mine) == tile["samples"], (len(mine), tile["samples"])
-    for event, start, end, raw in zip(mine, tile["starts"], tile["ends"], recorded["samples"]):
-        step = raw["step"]
-        assert event["name"] == (step["kernel"] or step["operation"] or step["kind"])
-        assert event["cat"] == step["kind"] and event["pid"] == 1
-        assert abs(event["ts"] - start / clock * 1e6) < 1e-6 * max(1, event["ts"])
-        assert abs(event["dur"] - (end - start) / clock * 1e6) < 1e-9 * max(1, event["dur"]) + 1e-9
-        assert event["args"]["local_index"] == step["local_index"]
-        assert event["args"]["epoch"] == step["epoch"] and event["args"]["phase"] == step["phase"]
-    # Across the counter wrap the start times keep rising.
-    assert all(a["ts"] <= b["ts"] for a, b in zip(mine, mine[1:]))
-    assert any(r["end_cycle"] < r["start_cycle"] for r in recorded["samples"])
-tagged = next(e for e in events if e["ph"] == "X" and e["args"]["operation"] == "lm_head")
-assert tagged["args"]["metadata"]["tag"] == ["prefill", "lm_head"], tagged
-' "$SAMPLE"
-
 run 0 profile svg run.vxprof -o timeline.svg
 contains out "timeline.svg: 6 rows"
 python '
@@ -121,7 +93,7 @@ for rect in svg.iter("{http://www.w3.org/2000/svg}rect"):
         assert float(rect.get("x")) >= 0 and float(rect.get("width")) > 0
 '
 
-# An unknown clock: cycles stand for microseconds, and the user is told.
+# An unknown clock and texts that need escapes.
 "$PYTHON" - "$SAMPLE" <<'PY'
 import json, sys
 report = json.load(open(sys.argv[1]))
@@ -134,27 +106,17 @@ step["metadata"].append({"name": "note", "value": "</title>]]>"})
 json.dump(report, open("clockless.json", "w"))
 PY
 "$TOOL" profile pack clockless.json -o clockless.vxprof
-run 0 profile trace clockless.vxprof -o clockless-trace.json
-contains err "clock_hz is 0; the trace shows one cycle as one microsecond"
-python '
-import json
-events = [e for e in json.load(open("clockless-trace.json"))["traceEvents"] if e["ph"] == "X"]
-assert events[0]["ts"] == 4293967356 and events[0]["dur"] == 36549, events[0]
-assert events[0]["name"] == "odd <&\"'"'"'> \u0001 name"
-'
 run 0 profile summary clockless.vxprof
 contains out "clock    0 Hz (unknown: times are not shown)"
 run 0 profile svg clockless.vxprof -o clockless.svg
 python 'import xml.etree.ElementTree as ET; ET.parse("clockless.svg")'
 contains clockless.svg "odd &lt;&amp;&quot;&apos;&gt; "
 
-# Empty reports still give a summary, a trace and a picture.
+# Empty reports still give a summary and a picture.
 printf '{"clock_hz": 1000, "tiles": [{"physical_tile": 4, "samples": []}]}' >empty.json
 "$TOOL" profile pack empty.json -o empty.vxprof
 run 0 profile summary empty.vxprof
 contains out "samples  0"
-run 0 profile trace empty.vxprof -o empty-trace.json
-python 'import json; assert [e["ph"] for e in json.load(open("empty-trace.json"))["traceEvents"]] == ["M", "M", "M"]'
 run 0 profile svg empty.vxprof -o empty.svg
 python 'import xml.etree.ElementTree as ET; ET.parse("empty.svg")'
 

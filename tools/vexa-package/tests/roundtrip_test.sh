@@ -85,4 +85,48 @@ sample = json.load(open(sys.argv[1]))
 assert dumped == sample, "the dump differs from the JSON the report was packed from"
 ' "$EXAMPLES/sample_profile.json"
 
+# The dump is written while the report is read, yet laid out as the whole document would be:
+# what fits in 100 characters less the indent on one line, anything larger indented. Reports
+# of empty tiles can fit on one line, and so can their tiles beside samples.
+cat >layout.py <<'PY'
+import json, sys
+def cost(v):
+    # What the layout counts: raw text bytes, and a separator after every element.
+    if isinstance(v, str):
+        return len(v.encode()) + 2
+    if isinstance(v, list):
+        return 2 + sum(cost(e) + 2 for e in v)
+    if isinstance(v, dict):
+        return 2 + sum(len(k.encode()) + 6 + cost(e) for k, e in v.items())
+    return len(json.dumps(v))
+def inline(v):
+    return json.dumps(v, ensure_ascii=False, separators=(", ", ": "))
+def layout(v, depth=0):
+    if not isinstance(v, (list, dict)) or not v or cost(v) <= 100 - 2 * depth:
+        return inline(v)
+    inner = "  " * (depth + 1)
+    items = [inner + (inline(k) + ": " if isinstance(v, dict) else "") + layout(e, depth + 1)
+             for k, e in (v.items() if isinstance(v, dict) else enumerate(v))]
+    return ("{" if isinstance(v, dict) else "[") + "\n" + ",\n".join(items) + "\n" + \
+        "  " * depth + ("}" if isinstance(v, dict) else "]")
+print(layout(json.load(open(sys.argv[1]))))
+PY
+"$PYTHON" - <<'PY'
+import json
+step = {"local_index": 1, "phase": 2, "epoch": 3, "operation": "op", "kind": "Idle",
+        "kernel": "k", "metadata": [{"name": "n", "value": "v"}]}
+sample = {"step": step, "start_cycle": 5, "end_cycle": 4}
+empty = lambda n: {"physical_tile": n, "samples": []}
+shapes = [[], [empty(1)], [empty(1), empty(2), empty(3)], [empty(n) for n in range(4)],
+          [empty(4294967295)] * 3, [empty(0), {"physical_tile": 1, "samples": [sample] * 2}, empty(2)]]
+for i, tiles in enumerate(shapes):
+    json.dump({"clock_hz": 1000 + i, "tiles": tiles}, open("shape%d.json" % i, "w"))
+PY
+for shape in 0 1 2 3 4 5; do
+    "$TOOL" profile pack shape$shape.json -o shape$shape.vxprof
+    run 0 profile dump shape$shape.vxprof -o shape$shape.dumped
+    "$PYTHON" layout.py shape$shape.json >shape$shape.expected
+    same shape$shape.dumped shape$shape.expected
+done
+
 finish

@@ -1,0 +1,106 @@
+#include "profile_dump_writer.hpp"
+
+#include "json_profile.hpp"
+#include "json_text.hpp"
+
+namespace vexa_cli {
+namespace {
+
+using namespace vexa_package;
+
+// Four tiles without samples already overflow a line, and any sample overflows it anyway.
+constexpr std::size_t MOST_TILES_ON_ONE_LINE = 3;
+
+// Nesting depths of the document: the report, its tiles list, a tile, its samples list, a
+// sample.
+constexpr std::size_t TILE_DEPTH = 2;
+constexpr std::size_t SAMPLE_DEPTH = 4;
+
+JsonOutput empty_tile(std::uint32_t physical_tile) {
+    return {{"physical_tile", physical_tile}, {"samples", JsonOutput::array()}};
+}
+
+}  // namespace
+
+ProfileDumpWriter::ProfileDumpWriter(OutputFile& output, bool compact)
+    : output_(output), compact_(compact) {}
+
+void ProfileDumpWriter::header(const ProfileHeaderView& header) {
+    clock_hz_ = header.clock_hz;
+    held_ = {{"clock_hz", header.clock_hz}, {"tiles", JsonOutput::array()}};
+    // One line holds no sample, so the compact form has nothing to wait for.
+    if (compact_) {
+        stream();
+    }
+}
+
+void ProfileDumpWriter::stream() {
+    streaming_ = true;
+    text_.assign(compact_ ? "{\"clock_hz\":" : "{\n  \"clock_hz\": ");
+    text_.append(std::to_string(clock_hz_));
+    text_.append(compact_ ? ",\"tiles\":[" : ",\n  \"tiles\": [\n");
+    for (const JsonOutput& tile : held_["tiles"]) {
+        text_.append(first_tile_ ? "" : ",\n").append(2 * TILE_DEPTH, ' ');
+        append_json_text(tile, TILE_DEPTH, text_);
+        first_tile_ = false;
+    }
+    output_.write(text_);
+    held_ = nullptr;
+}
+
+void ProfileDumpWriter::tile(const TileProfileView& tile) {
+    if (!streaming_ &&
+        (tile.sample_count != 0 || held_["tiles"].size() == MOST_TILES_ON_ONE_LINE)) {
+        stream();
+    }
+    if (!streaming_) {
+        held_["tiles"].push_back(empty_tile(tile.physical_tile));
+        return;
+    }
+    text_.clear();
+    if (compact_) {
+        text_.append(first_tile_ ? "" : ",").append("{\"physical_tile\":");
+        text_.append(std::to_string(tile.physical_tile)).append(",\"samples\":[");
+    } else {
+        text_.append(first_tile_ ? "" : ",\n").append(2 * TILE_DEPTH, ' ');
+        if (tile.sample_count == 0) {
+            append_json_text(empty_tile(tile.physical_tile), TILE_DEPTH, text_);
+        } else {
+            text_.append("{\n      \"physical_tile\": ").append(std::to_string(tile.physical_tile));
+            text_.append(",\n      \"samples\": [\n");
+        }
+    }
+    output_.write(text_);
+    first_tile_ = false;
+    first_sample_ = true;
+}
+
+void ProfileDumpWriter::sample(const CycleSampleView& sample) {
+    text_.clear();
+    if (compact_) {
+        text_.append(first_sample_ ? "" : ",").append(sample_to_json(sample).dump(-1, ' ', false));
+    } else {
+        text_.append(first_sample_ ? "" : ",\n").append(2 * SAMPLE_DEPTH, ' ');
+        append_json_text(sample_to_json(sample), SAMPLE_DEPTH, text_);
+    }
+    output_.write(text_);
+    first_sample_ = false;
+}
+
+void ProfileDumpWriter::tile_end(const TileProfileView& tile) {
+    if (compact_) {
+        output_.write("]}");
+    } else if (streaming_ && tile.sample_count != 0) {
+        output_.write("\n      ]\n    }");
+    }
+}
+
+void ProfileDumpWriter::finish() {
+    if (!streaming_) {
+        output_.write(json_text(held_, false));
+        return;
+    }
+    output_.write(compact_ ? "]}\n" : "\n  ]\n}\n");
+}
+
+}  // namespace vexa_cli

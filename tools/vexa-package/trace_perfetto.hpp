@@ -1,0 +1,73 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+#include "file_io.hpp"
+#include "perfetto_trace.pb.h"
+#include "trace_writer.hpp"
+
+namespace vexa_cli {
+
+/// Writes the trace in Perfetto's protobuf format, packet by packet while the report is read:
+/// a device track with one child track per physical tile, ordered by tile number; a slice
+/// (begin and end event) per sample, named by kernel, else operation, else kind, with its kind
+/// as category and operation, local index, phase, epoch and metadata as debug annotations.
+/// All packets are one sequence, whose incremental state starts afresh at each tile entry:
+/// its default track is the entry's tile, so events do not repeat it, and names, categories
+/// and annotation names are interned anew, so a repeated kernel name costs an index. Past
+/// `INTERNED_LIMIT` distinct texts of one table, further ones are written out, which bounds
+/// the writer's memory.
+class PerfettoTraceWriter final : public TraceWriter {
+  public:
+    static constexpr std::size_t INTERNED_LIMIT = std::size_t{1} << 16;
+
+    PerfettoTraceWriter(OutputFile& output, std::string_view source);
+
+  private:
+    // Interned texts of one kind with their ids, from 1.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const noexcept {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+    using Interned = std::unordered_map<std::string, std::uint64_t, TextHash, std::equal_to<>>;
+    // An id of a table; 0 when the table is full and the text is written out instead.
+    struct InternedId {
+        std::uint64_t id = 0;
+        bool added = false;
+    };
+    [[nodiscard]] static InternedId intern(Interned& table, std::string_view text);
+
+    void begin() override;
+    void entry(std::uint32_t physical_tile, bool new_track) override;
+    void slice(const Slice& slice, const vexa_package::CycleSampleView& sample) override;
+
+    // The id of a slice name, interning it in this packet if new; 0 when it is written out.
+    [[nodiscard]] std::uint64_t name_id(std::string_view name);
+    static void annotate(perfetto::protos::TrackEvent& event, std::uint64_t name_id,
+                         std::uint64_t value);
+    perfetto::protos::DebugAnnotation& annotation(perfetto::protos::TrackEvent& event,
+                                                  std::string_view name);
+    void write_packet(const perfetto::protos::TracePacket& packet);
+
+    OutputFile& output_;
+    // One packet, cleared and refilled for each, so that its parts are allocated once.
+    perfetto::protos::TracePacket packet_;
+    std::string end_tail_;
+    std::string bytes_;
+    Interned names_;
+    std::optional<std::pair<std::string, std::uint64_t>> last_name_;
+    Interned annotation_names_;
+    std::array<bool, 4> categories_{};
+};
+
+}  // namespace vexa_cli
