@@ -92,6 +92,75 @@ TEST(ApplicationLayout, InvocationsAreStoredExclusiveOrOne) {
     EXPECT_EQ(wb::segment_word(bytes, 1 + 1), 1u);
 }
 
+// A valid package laid out by hand whose one host call "load" stores `invocation_bits` in
+// the invocations slot, the low half of the call's second data word.
+Bytes package_with_invocation_bits(std::uint32_t invocation_bits) {
+    const std::vector<std::uint64_t> words = {
+        wb::struct_pointer(0, 2, 9),            // 0: root
+        wb::pack32(3, 0x4c000),                 // 1: schemaVersion, tileMemoryBase
+        wb::pack32(0x9c000, 0),                 // 2: tileMemorySize
+        0,                                      // 3: compilerVersion, null
+        wb::list_pointer(7, wb::Byte, 7),       // 4: target -> 12
+        wb::list_pointer(7, wb::Composite, 3),  // 5: tiles -> 13
+        0,
+        0,
+        0,                             // 6-8: inputs, outputs, weights
+        wb::struct_pointer(11, 2, 3),  // 9: hostExchange -> 21
+        0,
+        0,                                      // 10-11: entryPoints, deviceConfigWrites
+        wb::text_words("vexa21")[0],            // 12
+        wb::composite_tag(1, 2, 1),             // 13: one TileImage
+        wb::pack32(0, 0x4c000),                 // 14: physicalTile 0, entryPoint
+        0,                                      // 15: commandAddress, diagnosticAddress
+        wb::list_pointer(0, wb::Composite, 3),  // 16: segments -> 17
+        wb::composite_tag(1, 2, 1),             // 17: one Segment
+        wb::pack32(0x4c000, 8),                 // 18: address, memorySize
+        0,                                      // 19: flags
+        0,                                      // 20: data, null
+        0,                                      // 21: startupMark, commandPage 0
+        0,                                      // 22: commandOffset 0
+        wb::list_pointer(2, wb::Composite, 2),  // 23: pages -> 26
+        0,                                      // 24: attachOrder, null
+        wb::list_pointer(3, wb::Composite, 7),  // 25: calls -> 29
+        wb::composite_tag(1, 2, 0),             // 26: one HostPage
+        0,                                      // 27: index 0
+        0x1000,                                 // 28: size
+        wb::composite_tag(1, 2, 5),             // 29: one HostCall
+        wb::pack32(6, 2),                       // 30: command, phases
+        wb::pack32(invocation_bits, 0),         // 31: invocations
+        wb::list_pointer(4, wb::Byte, 5),       // 32: name -> 37
+        0,
+        0,
+        0,
+        0,                          // 33-36: inputs, outputs, batch ends, null
+        wb::text_words("load")[0],  // 37
+    };
+    return wb::frame(words);
+}
+
+TEST(ApplicationLayout, StoredInvocationsAreReadExclusiveOrOne) {
+    Application expected;
+    expected.compiler_version = "";
+    expected.tiles = {TileImage{.physical_tile = 0,
+                                .entry_point = 0x4c000,
+                                .segments = {Segment{.address = 0x4c000, .memory_size = 8}}}};
+    expected.host_exchange.pages = {HostPage{.index = 0, .size = 0x1000}};
+    expected.host_exchange.calls = {HostCall{.name = "load", .command = 6, .phases = 2}};
+    for (const auto& [bits, invocations] :
+         {std::pair{0u, 1u}, std::pair{3u, 2u}, std::pair{0xffffffffu, 0xfffffffeu}}) {
+        SCOPED_TRACE(bits);
+        const auto read = Application::read(package_with_invocation_bits(bits));
+        ASSERT_TRUE(read.has_value()) << to_string(read.error());
+        expected.host_exchange.calls[0].invocations = invocations;
+        EXPECT_EQ(*read, expected);
+    }
+    // Bits 1 store zero invocations, which validation refuses after reading.
+    const auto read = Application::read(package_with_invocation_bits(1));
+    ASSERT_FALSE(read.has_value());
+    EXPECT_EQ(read.error().kind(), PackageError::Kind::Invalid);
+    EXPECT_EQ(read.error().message(), "host call load has no invocations");
+}
+
 TEST(ApplicationLayout, HandAssembledPackageReadsAsTheModel) {
     // Root, its text and a tile list with one tile holding one segment of four bytes, laid
     // out by hand from the struct tables: the reader must agree with this layout.

@@ -2,6 +2,12 @@
 
 #include <kj/io.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "crafted_messages.hpp"
 #include "sample_applications.hpp"
 #include "vexa_package/application.hpp"
 
@@ -91,6 +97,36 @@ TEST(ApplicationRoundTrip, OddAddressInputReadsLikeAlignedInput) {
     const auto read = Application::read(std::span(shifted).subspan(1));
     ASSERT_TRUE(read.has_value()) << to_string(read.error());
     EXPECT_EQ(*read, rich_application());
+}
+
+// The segment table is padded to whole words when the segment count is even; up to 512
+// segments are read, from a buffer in place, from an unaligned buffer by copying, and from a
+// stream, which is left at the first byte after the message.
+TEST(ApplicationRoundTrip, PackagesOverSeveralSegmentsReadFromEverySource) {
+    const Bytes next = written(minimal_application());
+    for (const std::uint32_t segments : {2u, 3u, 4u, 5u, 511u, 512u}) {
+        SCOPED_TRACE(std::to_string(segments) + " segments");
+        const testing::PackageBytes package = testing::package_in_segments(segments);
+        ASSERT_EQ(testing::segment_count(package.bytes), segments) << "no builder gives it";
+
+        ASSERT_EQ(reinterpret_cast<std::uintptr_t>(package.bytes.data()) % 8, 0u);
+        EXPECT_EQ(read_back(std::span<const std::uint8_t>(package.bytes)), package.application);
+
+        Bytes shifted(package.bytes.size() + 1);
+        std::copy(package.bytes.begin(), package.bytes.end(), shifted.begin() + 1);
+        EXPECT_EQ(read_back(std::span<const std::uint8_t>(shifted).subspan(1)),
+                  package.application);
+
+        Bytes stream_bytes = package.bytes;
+        stream_bytes.insert(stream_bytes.end(), next.begin(), next.end());
+        stream_bytes.push_back(42);
+        kj::ArrayInputStream source(kj::arrayPtr(stream_bytes.data(), stream_bytes.size()));
+        EXPECT_EQ(read_back(source), package.application);
+        EXPECT_EQ(read_back(source), minimal_application());
+        std::uint8_t rest[2] = {};
+        EXPECT_EQ(source.tryRead(rest, 1, 2), 1u);
+        EXPECT_EQ(rest[0], 42);
+    }
 }
 
 TEST(ApplicationRoundTrip, PackagesLargerThanTheDefaultTraversalLimitRead) {

@@ -55,5 +55,45 @@ TEST(ProfileRender, RecordsRenderTheirFieldsInOrder) {
     EXPECT_EQ(out.str(), to_string(report));
 }
 
+// Tiles with several samples whose steps set every field: each record's fields in order, and
+// each list element by element.
+TEST(ProfileRender, ReportsRenderEveryTileSampleAndStepInOrder) {
+    const ProfileStep step{.local_index = 5,
+                           .phase = 6,
+                           .epoch = 7,
+                           .operation = "conv",
+                           .kind = ProfileStepKind::Synchronization,
+                           .kernel = "k\n",
+                           .metadata = {{.name = "n", .value = "v"}}};
+    const std::string step_text =
+        R"(ProfileStep { local_index: 5, phase: 6, epoch: 7, operation: "conv", )"
+        R"(kind: Synchronization, kernel: "k\n", metadata: [ProfileMetadata { name: "n", )"
+        R"(value: "v" }] })";
+    EXPECT_EQ(to_string(step), step_text);
+
+    const CycleSample first{.step = step, .start_cycle = 8, .end_cycle = 9};
+    EXPECT_EQ(to_string(first),
+              "CycleSample { step: " + step_text + ", start_cycle: 8, end_cycle: 9 }");
+    const CycleSample second{
+        .step = ProfileStep{.kind = ProfileStepKind::Compute}, .start_cycle = 10, .end_cycle = 11};
+    const std::string second_text =
+        R"(CycleSample { step: ProfileStep { local_index: 0, phase: 0, epoch: 0, operation: "", )"
+        R"(kind: Compute, kernel: "", metadata: [] }, start_cycle: 10, end_cycle: 11 })";
+    EXPECT_EQ(to_string(second), second_text);
+
+    const TileProfile tile{.physical_tile = 12, .samples = {first, second}};
+    const std::string tile_text = "TileProfile { physical_tile: 12, samples: [" + to_string(first) +
+                                  ", " + second_text + "] }";
+    EXPECT_EQ(to_string(tile), tile_text);
+
+    const ProfileReport report{
+        .clock_hz = 0x1'0000'0000,
+        .tiles = {tile, TileProfile{.physical_tile = 13, .samples = {second}}}};
+    EXPECT_EQ(to_string(report), "ProfileReport { clock_hz: 4294967296, tiles: [" + tile_text +
+                                     ", TileProfile { physical_tile: 13, samples: [" + second_text +
+                                     "] }] }");
+    EXPECT_EQ(to_string(ProfileReport{}), "ProfileReport { clock_hz: 0, tiles: [] }");
+}
+
 }  // namespace
 }  // namespace vexa_package

@@ -134,6 +134,8 @@ TEST(TileImage, UnvalidatedSegmentsAreRejectedBeforeAnythingIsBuilt) {
         std::vector<Segment> segments;
         std::string expected;
     };
+    // The first case builds no data into the image, so a segment rule that lets it through
+    // fails the assertion below before a later case can write outside the image.
     const std::vector<Case> cases = {
         {{segment(base, 4), segment(0xffff'fff0U, 0x20)}, "segment address overflow"},
         {{segment(0xffff'ffffU, 1, {1})}, "segment address overflow"},
@@ -143,7 +145,8 @@ TEST(TileImage, UnvalidatedSegmentsAreRejectedBeforeAnythingIsBuilt) {
         {{segment(0, 0xffff'ffffU)}, "invalid segment on tile 6"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(error_of(with_tile(6, c.segments).tile_image(6)), c.expected);
+        ASSERT_EQ(error_of(with_tile(6, c.segments).tile_image(6)), c.expected)
+            << to_string(c.segments.back());
     }
     EXPECT_TRUE(sink.events().empty());
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <vector>
@@ -177,6 +178,21 @@ TEST(HostExchange, InputSlicesAreCheckedBeforeOutputSlices) {
     call.inputs.pop_back();
     call.input_batch_ends = {1};
     EXPECT_EQ(outcome(one_page_exchange({call})), "host call load references missing page");
+}
+
+// A slice on a page missing from the table is reported before any page is looked up. Each
+// check runs in a child process, so that looking the missing page up fails this assertion
+// rather than ending the test program.
+TEST(HostExchange, SliceOnAMissingPageIsReportedBeforeThePageIsLookedUp) {
+    for (const bool as_output : {false, true}) {
+        HostCall call = load_call();
+        (as_output ? call.outputs : call.inputs)[0].page = 3;
+        const HostExchange exchange = one_page_exchange({call});
+        EXPECT_EXIT(
+            std::exit(outcome(exchange) == "host call load references missing page" ? 0 : 1),
+            ::testing::ExitedWithCode(0), "")
+            << (as_output ? "output" : "input");
+    }
 }
 
 TEST(HostExchange, SliceBoundsAreExactSums) {
