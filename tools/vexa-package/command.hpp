@@ -34,6 +34,8 @@ struct CommandGroup {
 
 CommandAction declare_inspect(CLI::App& command);
 CommandAction declare_validate(CLI::App& command);
+CommandAction declare_size(CLI::App& command);
+CommandAction declare_diff(CLI::App& command);
 CommandAction declare_dump(CLI::App& command);
 CommandAction declare_pack(CLI::App& command);
 CommandAction declare_image(CLI::App& command);

@@ -11,6 +11,8 @@ constexpr std::array GROUPS{
 constexpr std::array COMMANDS{
     Command{"", "inspect", "Show what a package holds", declare_inspect},
     Command{"", "validate", "Check packages: one line per file, ok or the error", declare_validate},
+    Command{"", "size", "Where the bytes of a package go", declare_size},
+    Command{"", "diff", "What changed between two packages", declare_diff},
     Command{"", "dump", "Write a package as lossless JSON", declare_dump},
     Command{"", "pack", "Write the package a JSON file describes", declare_pack},
     Command{"", "image", "Write the rebuilt memory image of a tile", declare_image},
