@@ -48,7 +48,8 @@ deb=$(ls "$build"/vexa-package_*.deb)
 dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
 contents=$(dpkg-deb --contents "$deb")
 for expected in ./usr/include/vexa_package/vexa_package.hpp ./usr/include/vexa_package/version.hpp \
-    vexa_packageConfig.cmake vexa_package.pc libvexa_package.a ./usr/bin/vexa-package; do
+    vexa_packageConfig.cmake vexa_package.pc libvexa_package.a ./usr/bin/vexa-package \
+    ./usr/share/man/man1/vexa-package.1; do
     if ! grep -q -- "$expected" <<<"$contents"; then
         echo "check_install: $expected missing from $deb" >&2
         exit 1

@@ -48,14 +48,6 @@ struct ImageOptions {
 /// The rebuilt memory image of one tile, or of every tile into a directory.
 int run_image(const ImageOptions& options);
 
-struct SummaryOptions {
-    std::string report;
-    bool json = false;
-    std::size_t top = 10;
-};
-/// Clock, samples, covered time, shares of cycles by kind and the costliest kernels.
-int run_profile_summary(const SummaryOptions& options);
-
 struct TraceOptions {
     std::string report;
     std::string output;

@@ -1,4 +1,5 @@
 #include "inspect.hpp"
+#include "json_records.hpp"
 #include "package_facts.hpp"
 
 namespace vexa_cli {
@@ -6,110 +7,55 @@ namespace {
 
 using namespace vexa_package;
 
-template <typename Record, typename Convert>
-JsonOutput list_json(const std::vector<Record>& records, Convert convert) {
-    JsonOutput list = JsonOutput::array();
-    for (const Record& record : records) {
-        list.push_back(convert(record));
-    }
-    return list;
-}
+// The records as dump writes them, segment bytes left out, with the derived figures beside.
 
 JsonOutput tile_json(const TileImage& tile) {
     const TileFacts facts = tile_facts(tile);
-    return {{"physical_tile", tile.physical_tile},
-            {"entry_point", tile.entry_point},
-            {"command_address", tile.command_address},
-            {"diagnostic_address", tile.diagnostic_address},
-            {"segment_count", tile.segments.size()},
-            {"data_bytes", facts.data_bytes},
-            {"memory_bytes", facts.memory_bytes},
-            {"load_base", facts.load_base ? JsonOutput(*facts.load_base) : JsonOutput(nullptr)},
-            {"image_size", facts.image_size},
-            {"segments", list_json(tile.segments, [](const Segment& segment) -> JsonOutput {
-                 return {{"address", segment.address},
-                         {"memory_size", segment.memory_size},
-                         {"data_bytes", segment.data.size()},
-                         {"flags", segment.flags}};
-             })}};
+    JsonOutput json = tile_to_json(tile, std::nullopt);
+    json["segment_count"] = tile.segments.size();
+    json["data_bytes"] = facts.data_bytes;
+    json["memory_bytes"] = facts.memory_bytes;
+    json["load_base"] = facts.load_base ? JsonOutput(*facts.load_base) : JsonOutput(nullptr);
+    json["image_size"] = facts.image_size;
+    return json;
 }
 
 JsonOutput binding_json(const Binding& binding) {
     const BindingFacts facts = binding_facts(binding);
-    return {{"name", binding.name},
-            {"dtype", binding.dtype},
-            {"shape", binding.shape},
-            {"slice_count", binding.slices.size()},
-            {"total_bytes", facts.total_bytes},
-            {"tiles", facts.tiles},
-            {"slices", list_json(binding.slices, [](const RegionSlice& slice) -> JsonOutput {
-                 return {{"tile", slice.tile},
-                         {"tile_address", slice.tile_address},
-                         {"file_offset", slice.file_offset},
-                         {"size", slice.size}};
-             })}};
-}
-
-JsonOutput host_slices_json(const std::vector<HostSlice>& slices) {
-    return list_json(slices, [](const HostSlice& slice) -> JsonOutput {
-        return {{"page", slice.page},
-                {"page_offset", slice.page_offset},
-                {"file_offset", slice.file_offset},
-                {"size", slice.size}};
-    });
+    JsonOutput json = binding_to_json(binding);
+    json["slice_count"] = binding.slices.size();
+    json["total_bytes"] = facts.total_bytes;
+    json["tiles"] = facts.tiles;
+    return json;
 }
 
 JsonOutput call_json(const HostCall& call) {
     const SliceTotals in = slice_totals(call.inputs, call.input_batch_ends);
     const SliceTotals out = slice_totals(call.outputs, call.output_batch_ends);
-    return {{"name", call.name},
-            {"command", call.command},
-            {"phases", call.phases},
-            {"invocations", call.invocations},
-            {"input_slices", in.slices},
-            {"input_batches", in.batches},
-            {"input_bytes", in.bytes},
-            {"output_slices", out.slices},
-            {"output_batches", out.batches},
-            {"output_bytes", out.bytes},
-            {"input_batch_ends", call.input_batch_ends},
-            {"output_batch_ends", call.output_batch_ends},
-            {"inputs", host_slices_json(call.inputs)},
-            {"outputs", host_slices_json(call.outputs)}};
-}
-
-JsonOutput host_exchange_json(const HostExchange& exchange) {
-    return {{"startup_mark", exchange.startup_mark},
-            {"command_page", exchange.command_page},
-            {"command_offset", exchange.command_offset},
-            {"pages", list_json(exchange.pages,
-                                [](const HostPage& page) -> JsonOutput {
-                                    return {{"index", page.index}, {"size", page.size}};
-                                })},
-            {"attach_order", exchange.attach_order},
-            {"calls", list_json(exchange.calls, call_json)}};
+    JsonOutput json = host_call_to_json(call);
+    json["input_slices"] = in.slices;
+    json["input_batches"] = in.batches;
+    json["input_bytes"] = in.bytes;
+    json["output_slices"] = out.slices;
+    json["output_batches"] = out.batches;
+    json["output_bytes"] = out.bytes;
+    return json;
 }
 
 }  // namespace
 
 JsonOutput inspect_json(const Application& application) {
+    JsonOutput exchange = host_exchange_to_json(application.host_exchange);
+    exchange["calls"] = list_to_json(application.host_exchange.calls, call_json);
     return {{"compiler_version", application.compiler_version},
-            {"tiles", list_json(application.tiles, tile_json)},
-            {"inputs", list_json(application.inputs, binding_json)},
-            {"outputs", list_json(application.outputs, binding_json)},
-            {"weights", list_json(application.weights, binding_json)},
-            {"host_exchange", host_exchange_json(application.host_exchange)},
-            {"entry_points", list_json(application.entry_points,
-                                       [](const EntryPoint& entry) -> JsonOutput {
-                                           return {{"name", entry.name},
-                                                   {"command", entry.command},
-                                                   {"external_syncs", entry.external_syncs}};
-                                       })},
+            {"tiles", list_to_json(application.tiles, tile_json)},
+            {"inputs", list_to_json(application.inputs, binding_json)},
+            {"outputs", list_to_json(application.outputs, binding_json)},
+            {"weights", list_to_json(application.weights, binding_json)},
+            {"host_exchange", std::move(exchange)},
+            {"entry_points", list_to_json(application.entry_points, entry_point_to_json)},
             {"device_config_writes",
-             list_json(application.device_config_writes,
-                       [](const DeviceConfigWrite& write) -> JsonOutput {
-                           return {{"offset", write.offset}, {"value", write.value}};
-                       })}};
+             list_to_json(application.device_config_writes, config_write_to_json)}};
 }
 
 }  // namespace vexa_cli

@@ -1,82 +1,11 @@
 #include "json_application.hpp"
 
-#include "byte_encoding.hpp"
 #include "json_fields.hpp"
 
 namespace vexa_cli {
 namespace {
 
 using namespace vexa_package;
-
-// ---- model to JSON ----
-
-template <typename Record, typename Convert>
-JsonOutput list_to_json(const std::vector<Record>& records, Convert convert) {
-    JsonOutput list = JsonOutput::array();
-    for (const Record& record : records) {
-        list.push_back(convert(record));
-    }
-    return list;
-}
-
-JsonOutput numbers_to_json(const std::vector<std::uint32_t>& numbers) {
-    JsonOutput list = JsonOutput::array();
-    for (const std::uint32_t number : numbers) {
-        list.push_back(number);
-    }
-    return list;
-}
-
-JsonOutput bytes_to_json(const Bytes& bytes, ByteSpelling spelling) {
-    if (spelling == ByteSpelling::Hex) {
-        return JsonOutput{{"hex", hex_encode(bytes)}};
-    }
-    return base64_encode(bytes);
-}
-
-JsonOutput slice_to_json(const RegionSlice& slice) {
-    return {{"tile", slice.tile},
-            {"tile_address", slice.tile_address},
-            {"file_offset", slice.file_offset},
-            {"size", slice.size}};
-}
-
-JsonOutput binding_to_json(const Binding& binding) {
-    return {{"name", binding.name},
-            {"dtype", binding.dtype},
-            {"shape", numbers_to_json(binding.shape)},
-            {"slices", list_to_json(binding.slices, slice_to_json)}};
-}
-
-JsonOutput host_slice_to_json(const HostSlice& slice) {
-    return {{"page", slice.page},
-            {"page_offset", slice.page_offset},
-            {"file_offset", slice.file_offset},
-            {"size", slice.size}};
-}
-
-JsonOutput host_call_to_json(const HostCall& call) {
-    return {{"name", call.name},
-            {"command", call.command},
-            {"phases", call.phases},
-            {"inputs", list_to_json(call.inputs, host_slice_to_json)},
-            {"outputs", list_to_json(call.outputs, host_slice_to_json)},
-            {"invocations", call.invocations},
-            {"input_batch_ends", numbers_to_json(call.input_batch_ends)},
-            {"output_batch_ends", numbers_to_json(call.output_batch_ends)}};
-}
-
-JsonOutput host_exchange_to_json(const HostExchange& exchange) {
-    return {{"startup_mark", exchange.startup_mark},
-            {"command_page", exchange.command_page},
-            {"command_offset", exchange.command_offset},
-            {"pages", list_to_json(exchange.pages,
-                                   [](const HostPage& page) -> JsonOutput {
-                                       return {{"index", page.index}, {"size", page.size}};
-                                   })},
-            {"attach_order", numbers_to_json(exchange.attach_order)},
-            {"calls", list_to_json(exchange.calls, host_call_to_json)}};
-}
 
 // ---- JSON to model ----
 
@@ -173,35 +102,18 @@ DeviceConfigWrite config_write_from_json(const JsonValue& value, const JsonPath&
 }  // namespace
 
 JsonOutput application_to_json(const Application& application, ByteSpelling spelling) {
-    const auto tile_to_json = [spelling](const TileImage& tile) -> JsonOutput {
-        return {{"physical_tile", tile.physical_tile},
-                {"entry_point", tile.entry_point},
-                {"command_address", tile.command_address},
-                {"diagnostic_address", tile.diagnostic_address},
-                {"segments", list_to_json(tile.segments, [spelling](const Segment& segment) {
-                     return JsonOutput{{"address", segment.address},
-                                       {"memory_size", segment.memory_size},
-                                       {"data", bytes_to_json(segment.data, spelling)},
-                                       {"flags", segment.flags}};
-                 })}};
-    };
     return {{"compiler_version", application.compiler_version},
-            {"tiles", list_to_json(application.tiles, tile_to_json)},
+            {"tiles", list_to_json(application.tiles,
+                                   [spelling](const TileImage& tile) {
+                                       return tile_to_json(tile, spelling);
+                                   })},
             {"inputs", list_to_json(application.inputs, binding_to_json)},
             {"outputs", list_to_json(application.outputs, binding_to_json)},
             {"weights", list_to_json(application.weights, binding_to_json)},
             {"host_exchange", host_exchange_to_json(application.host_exchange)},
-            {"entry_points", list_to_json(application.entry_points,
-                                          [](const EntryPoint& entry) -> JsonOutput {
-                                              return {{"name", entry.name},
-                                                      {"command", entry.command},
-                                                      {"external_syncs", entry.external_syncs}};
-                                          })},
+            {"entry_points", list_to_json(application.entry_points, entry_point_to_json)},
             {"device_config_writes",
-             list_to_json(application.device_config_writes,
-                          [](const DeviceConfigWrite& write) -> JsonOutput {
-                              return {{"offset", write.offset}, {"value", write.value}};
-                          })}};
+             list_to_json(application.device_config_writes, config_write_to_json)}};
 }
 
 std::expected<Application, std::string> application_from_json(const JsonValue& document) {

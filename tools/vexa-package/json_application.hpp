@@ -4,12 +4,10 @@
 #include <string>
 
 #include "json_document.hpp"
+#include "json_records.hpp"
 #include "vexa_package/application.hpp"
 
 namespace vexa_cli {
-
-/// How segment data is spelled in JSON.
-enum class ByteSpelling { Base64, Hex };
 
 /// The whole application as JSON, every field under its model name, in declaration order.
 /// Segment data is a base64 string, or {"hex": "..."} with `ByteSpelling::Hex`.

@@ -2,6 +2,7 @@
 
 #include "diagnostics.hpp"
 #include "file_io.hpp"
+#include "stored_kind.hpp"
 
 namespace vexa_cli {
 
@@ -9,28 +10,75 @@ int fail(const Failure& failure) {
     return fail(failure.subject, failure.what);
 }
 
-std::expected<vexa_package::Application, Failure> load_application(const std::string& path) {
+namespace {
+
+constexpr std::string_view NOT_A_REPORT =
+    "this is an application package, not a profile report; use 'vexa-package inspect', "
+    "'size' or 'diff' on it";
+constexpr std::string_view NOT_A_PACKAGE =
+    "this is a profile report, not an application package; use 'vexa-package profile "
+    "summary' or another profile command on it";
+
+std::expected<vexa_package::Bytes, Failure> report_bytes(const std::string& path) {
+    auto bytes = read_input(path);
+    if (!bytes) {
+        return std::unexpected(Failure{input_name(path), bytes.error()});
+    }
+    if (stored_kind(*bytes) == StoredKind::Package) {
+        return std::unexpected(Failure{input_name(path), std::string(NOT_A_REPORT)});
+    }
+    return std::move(*bytes);
+}
+
+}  // namespace
+
+std::expected<PackageFile, Failure> load_package_file(const std::string& path) {
     const auto bytes = read_input(path);
     if (!bytes) {
         return std::unexpected(Failure{input_name(path), bytes.error()});
     }
     auto application = vexa_package::Application::read(*bytes);
     if (!application) {
-        return std::unexpected(Failure{input_name(path), to_string(application.error())});
+        // Only a file that fails as a package is looked at again, so every package error
+        // stays as the library gives it.
+        return std::unexpected(Failure{input_name(path), stored_kind(*bytes) == StoredKind::Report
+                                                             ? std::string(NOT_A_PACKAGE)
+                                                             : to_string(application.error())});
     }
-    return std::move(*application);
+    return PackageFile{.application = std::move(*application), .file_bytes = bytes->size()};
+}
+
+std::expected<vexa_package::Application, Failure> load_application(const std::string& path) {
+    auto file = load_package_file(path);
+    if (!file) {
+        return std::unexpected(std::move(file.error()));
+    }
+    return std::move(file->application);
 }
 
 std::expected<vexa_package::ProfileReport, Failure> load_profile(const std::string& path) {
-    const auto bytes = read_input(path);
+    const auto bytes = report_bytes(path);
     if (!bytes) {
-        return std::unexpected(Failure{input_name(path), bytes.error()});
+        return std::unexpected(bytes.error());
     }
     auto report = vexa_package::ProfileReport::read(*bytes);
     if (!report) {
         return std::unexpected(Failure{input_name(path), to_string(report.error())});
     }
     return std::move(*report);
+}
+
+std::expected<void, Failure> visit_profile_file(const std::string& path,
+                                                vexa_package::ProfileVisitor& visitor) {
+    const auto bytes = report_bytes(path);
+    if (!bytes) {
+        return std::unexpected(bytes.error());
+    }
+    const auto visited = vexa_package::visit_profile(*bytes, visitor);
+    if (!visited) {
+        return std::unexpected(Failure{input_name(path), to_string(visited.error())});
+    }
+    return {};
 }
 
 std::expected<JsonValue, Failure> load_json(const std::string& path) {

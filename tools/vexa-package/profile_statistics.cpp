@@ -1,71 +1,119 @@
 #include "profile_statistics.hpp"
 
 #include <algorithm>
-#include <string_view>
-#include <unordered_map>
 
+#include "percentiles.hpp"
 #include "profile_timeline.hpp"
 
 namespace vexa_cli {
-namespace {
 
-using Tally = std::unordered_map<std::string_view, NamedCycles>;
-
-void count(Tally& tally, std::string_view name, std::uint32_t cycles) {
-    NamedCycles& entry = tally[name];
-    ++entry.samples;
-    entry.cycles += cycles;
+std::uint64_t TileStatistics::busy_cycles() const {
+    return cycles - kind_cycles[kind_index(vexa_package::ProfileStepKind::Idle)];
 }
 
-std::vector<NamedCycles> ranked(const Tally& tally) {
-    std::vector<NamedCycles> entries;
-    entries.reserve(tally.size());
-    for (const auto& [name, entry] : tally) {
-        entries.push_back(
-            {.name = std::string(name), .samples = entry.samples, .cycles = entry.cycles});
+void StatisticsCollector::on_header(const vexa_package::ProfileHeaderView& header) {
+    statistics_.clock_hz = header.clock_hz;
+}
+
+void StatisticsCollector::on_tile(const vexa_package::TileProfileView& tile) {
+    statistics_.tiles.push_back({.physical_tile = tile.physical_tile});
+}
+
+void StatisticsCollector::on_sample(const KeptSample& kept) {
+    // Sums of 32-bit durations stay far below 2^64 for any report that fits in memory.
+    TileStatistics& tile = statistics_.tiles.back();
+    ++tile.samples;
+    tile.kind_cycles[kind_index(kept.sample.kind)] += kept.cycles;
+    tile.cycles += kept.cycles;
+    tile.first_start = std::min(tile.first_start.value_or(kept.start), kept.start);
+    tile.last_end = std::max(tile.last_end, kept.end);
+    count(kernels_, kept.sample.kernel, kept.cycles);
+    count(operations_, kept.sample.operation, kept.cycles);
+}
+
+void StatisticsCollector::count(Tally& tally, std::string_view name, std::uint32_t cycles) {
+    auto entry = tally.find(name);
+    if (entry == tally.end()) {
+        entry = tally.emplace(std::string(name), Durations{}).first;
     }
-    std::ranges::sort(entries, [](const NamedCycles& a, const NamedCycles& b) {
+    entry->second.cycles += cycles;
+    entry->second.values.push_back(cycles);
+}
+
+std::vector<DurationStatistics> StatisticsCollector::ranked(Tally& tally) {
+    std::vector<DurationStatistics> entries;
+    entries.reserve(tally.size());
+    for (auto& [name, durations] : tally) {
+        auto& values = durations.values;
+        // Taken before the percentiles reorder the values.
+        const auto [min, max] = std::ranges::minmax(values);
+        entries.push_back({.name = name,
+                           .samples = values.size(),
+                           .cycles = durations.cycles,
+                           .min = min,
+                           .p50 = nearest_rank(values, 50),
+                           .p90 = nearest_rank(values, 90),
+                           .p99 = nearest_rank(values, 99),
+                           .max = max});
+        // The durations of a name are done with; giving them back keeps the peak down.
+        values = {};
+    }
+    std::ranges::sort(entries, [](const DurationStatistics& a, const DurationStatistics& b) {
         return a.cycles != b.cycles ? a.cycles > b.cycles : a.name < b.name;
     });
     return entries;
 }
 
-}  // namespace
-
-ProfileStatistics profile_statistics(const vexa_package::ProfileReport& report) {
-    ProfileStatistics statistics{.clock_hz = report.clock_hz};
-    Tally kernels;
-    Tally operations;
+ProfileStatistics StatisticsCollector::finish() {
     std::optional<std::uint64_t> earliest;
     std::uint64_t latest = 0;
-    // Sums of 32-bit durations stay far below 2^64 for any report that fits in memory.
-    for (const vexa_package::TileProfile& tile : report.tiles) {
-        TileStatistics figures{.physical_tile = tile.physical_tile, .samples = tile.samples.size()};
-        for_each_placed(tile, [&](const vexa_package::CycleSample& sample, PlacedSample placed) {
-            const std::uint32_t cycles = sample_cycles(sample);
-            figures.kind_cycles[kind_index(sample.step.kind)] += cycles;
-            figures.cycles += cycles;
-            figures.first_start =
-                std::min(figures.first_start.value_or(placed.start), placed.start);
-            figures.last_end = std::max(figures.last_end, placed.end);
-            count(kernels, sample.step.kernel, cycles);
-            count(operations, sample.step.operation, cycles);
-        });
-        if (figures.first_start) {
-            earliest = std::min(earliest.value_or(*figures.first_start), *figures.first_start);
-            latest = std::max(latest, figures.last_end);
+    for (const TileStatistics& tile : statistics_.tiles) {
+        if (tile.first_start) {
+            earliest = std::min(earliest.value_or(*tile.first_start), *tile.first_start);
+            latest = std::max(latest, tile.last_end);
         }
-        statistics.samples += figures.samples;
-        statistics.cycles += figures.cycles;
+        statistics_.samples += tile.samples;
+        statistics_.cycles += tile.cycles;
         for (std::size_t kind = 0; kind < STEP_KINDS.size(); ++kind) {
-            statistics.kind_cycles[kind] += figures.kind_cycles[kind];
+            statistics_.kind_cycles[kind] += tile.kind_cycles[kind];
         }
-        statistics.tiles.push_back(figures);
     }
-    statistics.covered = earliest ? latest - *earliest : 0;
-    statistics.kernels = ranked(kernels);
-    statistics.operations = ranked(operations);
-    return statistics;
+    statistics_.covered = earliest ? latest - *earliest : 0;
+    statistics_.kernels = ranked(kernels_);
+    statistics_.operations = ranked(operations_);
+    return std::move(statistics_);
+}
+
+ProfileStatistics profile_statistics(const vexa_package::ProfileReport& report) {
+    SampleFilter everything{SampleFilterOptions{}};
+    StatisticsCollector collector(everything);
+    collector.header({.clock_hz = report.clock_hz, .tile_count = report.tiles.size()});
+    std::vector<vexa_package::ProfileMetadataView> metadata;
+    for (std::size_t t = 0; t < report.tiles.size(); ++t) {
+        const vexa_package::TileProfile& tile = report.tiles[t];
+        const vexa_package::TileProfileView view{
+            .index = t, .physical_tile = tile.physical_tile, .sample_count = tile.samples.size()};
+        collector.tile(view);
+        for (std::size_t i = 0; i < tile.samples.size(); ++i) {
+            const vexa_package::CycleSample& sample = tile.samples[i];
+            metadata.clear();
+            for (const vexa_package::ProfileMetadata& entry : sample.step.metadata) {
+                metadata.push_back({entry.name, entry.value});
+            }
+            collector.sample({.index = i,
+                              .local_index = sample.step.local_index,
+                              .phase = sample.step.phase,
+                              .epoch = sample.step.epoch,
+                              .operation = sample.step.operation,
+                              .kind = sample.step.kind,
+                              .kernel = sample.step.kernel,
+                              .metadata = metadata,
+                              .start_cycle = sample.start_cycle,
+                              .end_cycle = sample.end_cycle});
+        }
+        collector.tile_end(view);
+    }
+    return collector.finish();
 }
 
 }  // namespace vexa_cli

@@ -1,9 +1,8 @@
 #include "text_format.hpp"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
-
-#include "hex.hpp"
 
 namespace vexa_cli {
 namespace {
@@ -20,7 +19,9 @@ std::string significant(double value, std::string_view unit) {
 }  // namespace
 
 std::string hex_number(std::uint64_t value) {
-    return "0x" + vexa_package::detail::hex(value);
+    char digits[2 + 16] = {'0', 'x'};
+    const auto result = std::to_chars(digits + 2, digits + sizeof digits, value, 16);
+    return std::string(digits, result.ptr);
 }
 
 std::string printable(std::string_view text) {

@@ -24,7 +24,7 @@ for command in inspect dump; do
     expect_failure "vexa-package: truncated.vxpkg: Capnp(" $command truncated.vxpkg
     expect_failure "vexa-package: empty.vxpkg: Capnp(" $command empty.vxpkg
     expect_failure "vexa-package: noise.vxpkg: " $command noise.vxpkg
-    expect_failure 'vexa-package: run.vxprof: Invalid("incompatible package header")' $command run.vxprof
+    expect_failure "vexa-package: run.vxprof: this is a profile report, not an application package; use 'vexa-package profile summary'" $command run.vxprof
     expect_failure "vexa-package: missing.vxpkg: cannot open: No such file or directory" $command missing.vxpkg
     expect_failure "vexa-package: outputs: cannot read: Is a directory" $command outputs
 done
@@ -44,6 +44,11 @@ head -c 300 run.vxprof >truncated.vxprof
 expect_failure "vexa-package: truncated.vxprof: Capnp(" profile summary truncated.vxprof
 expect_failure "vexa-package: truncated.vxprof: Capnp(" profile trace truncated.vxprof -o outputs/trace.json
 expect_failure "vexa-package: truncated.vxprof: Capnp(" profile svg truncated.vxprof -o outputs/t.svg
+# A package reads as a report of nonsense, so every profile command refuses it by its root.
+for command in "profile summary" "profile dump" "profile trace -o outputs/trace.json" \
+    "profile svg -o outputs/t.svg"; do
+    expect_failure "vexa-package: app.vxpkg: this is an application package, not a profile report; use 'vexa-package inspect'" $command app.vxpkg
+done
 # A stored schema version the reader does not know, written into the root's first field:
 # past the segment table, the root pointer gives the offset of the root's data.
 "$PYTHON" -c '

@@ -83,4 +83,9 @@ start = lines.index("tiles: 300") + 1
 assert len({len(line) for line in lines[start:start + 301]}) == 1
 '
 
+# A report is named as one, with the command that reads it.
+run 1 inspect run.vxprof
+contains err "vexa-package: run.vxprof: this is a profile report, not an application package; use 'vexa-package profile summary'"
+empty out
+
 finish

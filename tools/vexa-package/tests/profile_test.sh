@@ -44,8 +44,9 @@ assert re.search(r"^covered  %d cycles, 1\.[0-9]+ ms" % covered, text, re.M), co
 for tile in tiles:
     shares = " +".join("%.1f%%" % (100 * tile["kinds"][k] / tile["cycles"])
                        for k in ("Exchange", "Compute", "Synchronization", "Idle"))
-    row = r"^ +%d +%d +%d +%d +%s$" % (tile["tile"], tile["samples"], tile["cycles"],
-                                       tile["ends"][-1] - tile["starts"][0], shares)
+    busy = "%.1f%%" % (100 * (tile["cycles"] - tile["kinds"]["Idle"]) / covered)
+    row = r"^ +%d +%d +%d +%d +%s +%s$" % (tile["tile"], tile["samples"], tile["cycles"],
+                                           tile["ends"][-1] - tile["starts"][0], shares, busy)
     assert re.search(row, text, re.M), row
 top = max(kernels, key=kernels.get)
 assert re.search(r"^kernels with the most cycles \(top 10 of %d\)$" % len(kernels), text, re.M)

@@ -15,7 +15,7 @@ python '
 assert open("out").read().splitlines() == ["app.vxpkg: ok", "second.vxpkg: ok"]
 lines = open("err").read().splitlines()
 assert lines[0].startswith("vexa-package: truncated.vxpkg: Capnp("), lines
-assert lines[1] == "vexa-package: run.vxprof: Invalid(\"incompatible package header\")", lines
+assert lines[1] == "vexa-package: run.vxprof: this is a profile report, not an application package; use \x27vexa-package profile summary\x27 or another profile command on it", lines
 assert lines[2] == "vexa-package: missing.vxpkg: cannot open: No such file or directory", lines
 assert len(lines) == 3
 '
@@ -23,7 +23,7 @@ assert len(lines) == 3
 "$TOOL" validate app.vxpkg run.vxprof second.vxpkg >both 2>&1 || true
 python '
 lines = open("both").read().splitlines()
-assert lines == ["app.vxpkg: ok", "vexa-package: run.vxprof: Invalid(\"incompatible package header\")",
+assert lines == ["app.vxpkg: ok", "vexa-package: run.vxprof: this is a profile report, not an application package; use \x27vexa-package profile summary\x27 or another profile command on it",
                  "second.vxpkg: ok"], lines
 '
 

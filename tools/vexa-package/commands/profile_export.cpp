@@ -1,0 +1,181 @@
+#include <memory>
+#include <optional>
+
+#include "command.hpp"
+#include "command_options.hpp"
+#include "csv.hpp"
+#include "diagnostics.hpp"
+#include "file_io.hpp"
+#include "json_document.hpp"
+#include "loading.hpp"
+#include "sample_filter.hpp"
+#include "streamed_output.hpp"
+
+namespace vexa_cli {
+namespace {
+
+struct ExportOptions {
+    std::string report;
+    std::string format = "csv";
+    std::string output;
+    std::string metadata;
+    SampleFilterOptions filter;
+};
+
+constexpr std::array<std::string_view, 13> SAMPLE_COLUMNS{
+    "tile",   "sample",      "local_index", "phase", "epoch", "operation", "kind",
+    "kernel", "start_cycle", "end_cycle",   "start", "end",   "cycles"};
+constexpr std::array<std::string_view, 4> METADATA_COLUMNS{"tile", "sample", "name", "value"};
+
+// Writes each kept sample as a row as it streams past, and its metadata pairs to the second
+// table when there is one.
+class ExportWriter final : public FilteredVisitor {
+  public:
+    ExportWriter(SampleFilter& filter, bool csv, StreamedOutput& samples, StreamedOutput* metadata)
+        : FilteredVisitor(filter), csv_(csv), samples_(&samples), metadata_(metadata) {
+        if (csv_) {
+            header_row(*samples_, SAMPLE_COLUMNS);
+            if (metadata_ != nullptr) {
+                header_row(*metadata_, METADATA_COLUMNS);
+            }
+        }
+    }
+    [[nodiscard]] std::size_t rows() const { return rows_; }
+
+  private:
+    template <std::size_t N>
+    static void header_row(StreamedOutput& out, const std::array<std::string_view, N>& names) {
+        std::vector<std::string> fields(names.begin(), names.end());
+        std::string line;
+        append_csv_row(line, fields);
+        out.write(line);
+    }
+
+    void on_sample(const KeptSample& kept) override {
+        const vexa_package::CycleSampleView& sample = kept.sample;
+        const std::string tile = std::to_string(kept.physical_tile);
+        const std::string index = std::to_string(sample.index);
+        line_.clear();
+        if (csv_) {
+            fields_ = {tile,
+                       index,
+                       std::to_string(sample.local_index),
+                       std::to_string(sample.phase),
+                       std::to_string(sample.epoch),
+                       std::string(sample.operation),
+                       std::string(to_string(sample.kind)),
+                       std::string(sample.kernel),
+                       std::to_string(sample.start_cycle),
+                       std::to_string(sample.end_cycle),
+                       std::to_string(kept.start),
+                       std::to_string(kept.end),
+                       std::to_string(kept.cycles)};
+            append_csv_row(line_, fields_);
+        } else {
+            const JsonOutput row{{"tile", kept.physical_tile},
+                                 {"sample", sample.index},
+                                 {"local_index", sample.local_index},
+                                 {"phase", sample.phase},
+                                 {"epoch", sample.epoch},
+                                 {"operation", sample.operation},
+                                 {"kind", to_string(sample.kind)},
+                                 {"kernel", sample.kernel},
+                                 {"start_cycle", sample.start_cycle},
+                                 {"end_cycle", sample.end_cycle},
+                                 {"start", kept.start},
+                                 {"end", kept.end},
+                                 {"cycles", kept.cycles}};
+            line_ = row.dump();
+            line_.push_back('\n');
+        }
+        samples_->write(line_);
+        ++rows_;
+        if (metadata_ == nullptr) {
+            return;
+        }
+        for (const vexa_package::ProfileMetadataView& entry : sample.metadata) {
+            line_.clear();
+            if (csv_) {
+                fields_ = {tile, index, std::string(entry.name), std::string(entry.value)};
+                append_csv_row(line_, fields_);
+            } else {
+                line_ = JsonOutput{{"tile", kept.physical_tile},
+                                   {"sample", sample.index},
+                                   {"name", entry.name},
+                                   {"value", entry.value}}
+                            .dump();
+                line_.push_back('\n');
+            }
+            metadata_->write(line_);
+        }
+    }
+
+    bool csv_;
+    StreamedOutput* samples_;
+    StreamedOutput* metadata_;
+    std::size_t rows_ = 0;
+    std::string line_;
+    std::vector<std::string> fields_;
+};
+
+int run_profile_export(const ExportOptions& options) {
+    auto samples = StreamedOutput::open(options.output);
+    if (!samples) {
+        return fail(output_name(options.output), samples.error());
+    }
+    std::optional<StreamedOutput> metadata;
+    if (!options.metadata.empty()) {
+        auto opened = StreamedOutput::open(options.metadata);
+        if (!opened) {
+            return fail(output_name(options.metadata), opened.error());
+        }
+        metadata.emplace(std::move(*opened));
+    }
+    SampleFilter filter(options.filter);
+    ExportWriter writer(filter, options.format == "csv", *samples, metadata ? &*metadata : nullptr);
+    if (const auto visited = visit_profile_file(options.report, writer); !visited) {
+        return fail(visited.error());
+    }
+    if (const auto done = samples->commit(); !done) {
+        return fail(output_name(options.output), done.error());
+    }
+    if (metadata) {
+        if (const auto done = metadata->commit(); !done) {
+            return fail(output_name(options.metadata), done.error());
+        }
+    }
+    report_written(options.output, output_name(options.output) + ": " +
+                                       std::to_string(writer.rows()) + " samples\n");
+    return EXIT_OK;
+}
+
+}  // namespace
+
+CommandAction declare_profile_export(CLI::App& command) {
+    auto options = std::make_shared<ExportOptions>();
+    add_input(command, "REPORT", options->report, "The profile report to read");
+    command.add_option("--format", options->format, "csv or ndjson")
+        ->check(CLI::IsMember({"csv", "ndjson"}))
+        ->capture_default_str()
+        ->type_name("FORMAT");
+    add_output(command, options->output, "Where to write the samples")->required();
+    command
+        .add_option("--metadata", options->metadata,
+                    "Also write the metadata pairs, keyed by tile and sample, to FILE")
+        ->type_name("FILE");
+    add_filter_options(command, options->filter);
+    footer(command,
+           "One row per sample, in stored order, columns:\n"
+           "  tile,sample,local_index,phase,epoch,operation,kind,kernel,start_cycle,end_cycle,\n"
+           "  start,end,cycles\n"
+           "start_cycle and end_cycle as stored; start and end unwrapped 64-bit; cycles is\n"
+           "end - start. The metadata table has tile,sample,name,value, one row per pair.\n"
+           "CSV has a header row, CRLF line ends and RFC 4180 quoting; NDJSON has one object\n"
+           "per line with the same names. Both are written as the report streams past.\n" +
+               std::string(FILTER_HELP) + "\n" + std::string(UNWRAPPING) +
+               "\nExample: vexa-package profile export run.vxprof -o run.csv --metadata meta.csv\n"
+               "         python3 -c 'import pandas; print(pandas.read_csv(\"run.csv\"))'");
+    return [options] { return run_profile_export(*options); };
+}
+
+}  // namespace vexa_cli

@@ -1,0 +1,26 @@
+#include <memory>
+
+#include "command.hpp"
+#include "command_options.hpp"
+#include "commands.hpp"
+
+namespace vexa_cli {
+
+CommandAction declare_profile_svg(CLI::App& command) {
+    auto options = std::make_shared<SvgOptions>();
+    add_input(command, "REPORT", options->report, "The profile report to read");
+    add_output(command, options->output, "Where to write the SVG")->required();
+    command.add_option("--width", options->width, "Picture width in pixels")
+        ->check(CLI::Range(400u, 20000u))
+        ->capture_default_str()
+        ->type_name("PIXELS");
+    footer(command,
+           "One row per tile, a bar per sample coloured by kind, a time axis and a legend.\n"
+           "Samples narrower than a pixel are merged per pixel column, so the picture stays small\n"
+           "for millions of samples; hovering a bar shows its kernel, or what was merged.\n" +
+               std::string(UNWRAPPING) +
+               "\nExample: vexa-package profile svg run.vxprof -o timeline.svg");
+    return [options] { return run_profile_svg(*options); };
+}
+
+}  // namespace vexa_cli

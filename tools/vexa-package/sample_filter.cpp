@@ -1,0 +1,179 @@
+#include "sample_filter.hpp"
+
+#include <algorithm>
+#include <charconv>
+
+#include "profile_timeline.hpp"
+
+namespace vexa_cli {
+namespace {
+
+using vexa_package::ProfileStepKind;
+
+std::optional<std::uint32_t> tile_number(std::string_view text) {
+    std::uint32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<ProfileStepKind> kind_named(std::string_view name) {
+    for (const ProfileStepKind kind : STEP_KINDS) {
+        const std::string_view known = to_string(kind);
+        if (std::ranges::equal(name, known, [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) ==
+                       std::tolower(static_cast<unsigned char>(b));
+            })) {
+            return kind;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string check_pattern(const std::string& text) {
+    try {
+        const std::regex pattern(text);
+        return {};
+    } catch (const std::regex_error& error) {
+        return "not a regular expression: " + std::string(error.what());
+    }
+}
+
+}  // namespace
+
+std::expected<std::vector<std::pair<std::uint32_t, std::uint32_t>>, std::string> parse_tile_list(
+    std::string_view text) {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
+    while (true) {
+        const std::size_t comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        const std::size_t dash = item.find('-');
+        const auto first = tile_number(item.substr(0, dash));
+        const auto last =
+            dash == std::string_view::npos ? first : tile_number(item.substr(dash + 1));
+        if (!first || !last || *last < *first) {
+            return std::unexpected("expected tile numbers and ranges such as 0-3,8, got '" +
+                                   std::string(item) + "'");
+        }
+        ranges.emplace_back(*first, *last);
+        if (comma == std::string_view::npos) {
+            return ranges;
+        }
+        text.remove_prefix(comma + 1);
+    }
+}
+
+void add_filter_options(CLI::App& command, SampleFilterOptions& options) {
+    command.add_option("--tiles", options.tiles, "Only these physical tiles (0-3,8)")
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                const auto parsed = parse_tile_list(text);
+                return parsed ? std::string() : parsed.error();
+            },
+            "LIST"))
+        ->type_name("LIST");
+    command.add_option("--kernel", options.kernel, "Only kernels matching REGEX")
+        ->check(CLI::Validator(check_pattern, "REGEX"))
+        ->type_name("REGEX");
+    command.add_option("--operation", options.operation, "Only operations matching REGEX")
+        ->check(CLI::Validator(check_pattern, "REGEX"))
+        ->type_name("REGEX");
+    command.add_option("--kind", options.kind, "Only samples of this kind")
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                return kind_named(text)
+                           ? std::string()
+                           : "expected Exchange, Compute, Synchronization or Idle, got " + text;
+            },
+            "KIND"))
+        ->type_name("KIND");
+    command.add_option("--from", options.from, "Only samples starting at or after CYCLE")
+        ->type_name("CYCLE");
+    command.add_option("--to", options.to, "Only samples starting before CYCLE")
+        ->type_name("CYCLE");
+}
+
+bool SampleFilter::Pattern::matches(std::string_view name) {
+    if (!regex) {
+        return true;
+    }
+    const std::string key(name);
+    const auto known = seen.find(key);
+    if (known != seen.end()) {
+        return known->second;
+    }
+    const bool result = std::regex_search(key, *regex);
+    seen.emplace(key, result);
+    return result;
+}
+
+SampleFilter::SampleFilter(const SampleFilterOptions& options)
+    : from_(options.from), to_(options.to) {
+    if (!options.tiles.empty()) {
+        tiles_ = parse_tile_list(options.tiles).value_or(decltype(tiles_)::value_type{});
+    }
+    if (!options.kernel.empty()) {
+        kernel_.regex.emplace(options.kernel);
+    }
+    if (!options.operation.empty()) {
+        operation_.regex.emplace(options.operation);
+    }
+    if (!options.kind.empty()) {
+        kind_ = kind_named(options.kind);
+    }
+}
+
+bool SampleFilter::keep_tile(std::uint32_t physical_tile) const {
+    return !tiles_ || std::ranges::any_of(*tiles_, [physical_tile](const auto& range) {
+        return range.first <= physical_tile && physical_tile <= range.second;
+    });
+}
+
+bool SampleFilter::keep(const vexa_package::CycleSampleView& sample, std::uint64_t start) {
+    if (kind_ && sample.kind != *kind_) {
+        return false;
+    }
+    if ((from_ && start < *from_) || (to_ && start >= *to_)) {
+        return false;
+    }
+    return kernel_.matches(sample.kernel) && operation_.matches(sample.operation);
+}
+
+void FilteredVisitor::header(const vexa_package::ProfileHeaderView& header) {
+    on_header(header);
+}
+
+void FilteredVisitor::tile(const vexa_package::TileProfileView& tile) {
+    tile_kept_ = filter_->keep_tile(tile.physical_tile);
+    physical_tile_ = tile.physical_tile;
+    unwrapper_ = CycleUnwrapper();
+    if (tile_kept_) {
+        on_tile(tile);
+    }
+}
+
+void FilteredVisitor::sample(const vexa_package::CycleSampleView& sample) {
+    if (!tile_kept_) {
+        return;
+    }
+    const std::uint64_t start = unwrapper_.next(sample.start_cycle);
+    if (!filter_->keep(sample, start)) {
+        return;
+    }
+    const std::uint32_t cycles = sample.end_cycle - sample.start_cycle;
+    on_sample({.sample = sample,
+               .physical_tile = physical_tile_,
+               .start = start,
+               .end = start + cycles,
+               .cycles = cycles});
+}
+
+void FilteredVisitor::tile_end(const vexa_package::TileProfileView& tile) {
+    if (tile_kept_) {
+        on_tile_end(tile);
+    }
+}
+
+}  // namespace vexa_cli

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <regex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "profile_timeline.hpp"
+#include "vexa_package/profile_visitor.hpp"
+
+namespace vexa_cli {
+
+/// The filters every profile command takes, as given on the command line.
+struct SampleFilterOptions {
+    std::string tiles;
+    std::string kernel;
+    std::string operation;
+    std::string kind;
+    std::optional<std::uint64_t> from;
+    std::optional<std::uint64_t> to;
+};
+
+/// Adds --tiles, --kernel, --operation, --kind, --from and --to, each checked as it is
+/// parsed, so a bad list or pattern is a usage error.
+void add_filter_options(CLI::App& command, SampleFilterOptions& options);
+
+/// What the filters mean, for a command's help.
+inline constexpr std::string_view FILTER_HELP =
+    "Filters keep the samples that pass all of them: --tiles by physical tile (0-3,8),\n"
+    "--kernel and --operation by an ECMAScript regular expression found anywhere in the name\n"
+    "(anchor it with ^...$), --kind by kind, and --from/--to the samples that start at or\n"
+    "after FROM and before TO on the tile's unwrapped cycle timeline. Unwrapping sees every\n"
+    "sample, so a filter never moves a kept one.";
+
+/// Inclusive ranges of physical tiles from "0-3,8"; the error says what is wrong.
+[[nodiscard]] std::expected<std::vector<std::pair<std::uint32_t, std::uint32_t>>, std::string>
+parse_tile_list(std::string_view text);
+
+/// Decides which samples a command sees. Names are matched once each and remembered, so a
+/// report of millions of samples costs one match per distinct name.
+class SampleFilter {
+  public:
+    /// The options were checked while parsing.
+    explicit SampleFilter(const SampleFilterOptions& options);
+
+    [[nodiscard]] bool keep_tile(std::uint32_t physical_tile) const;
+    /// `start` is the sample's unwrapped start cycle.
+    [[nodiscard]] bool keep(const vexa_package::CycleSampleView& sample, std::uint64_t start);
+
+  private:
+    struct Pattern {
+        std::optional<std::regex> regex;
+        std::unordered_map<std::string, bool> seen;
+        [[nodiscard]] bool matches(std::string_view name);
+    };
+
+    std::optional<std::vector<std::pair<std::uint32_t, std::uint32_t>>> tiles_;
+    Pattern kernel_;
+    Pattern operation_;
+    std::optional<vexa_package::ProfileStepKind> kind_;
+    std::optional<std::uint64_t> from_;
+    std::optional<std::uint64_t> to_;
+};
+
+/// A sample that passed the filters, placed on its tile's unwrapped timeline.
+struct KeptSample {
+    const vexa_package::CycleSampleView& sample;
+    std::uint32_t physical_tile = 0;
+    std::uint64_t start = 0;
+    std::uint64_t end = 0;
+    /// end - start: the stored cycles modulo 2^32.
+    std::uint32_t cycles = 0;
+};
+
+/// Streams a report through the filters: unwraps each tile's cycles over all of its samples
+/// and hands on the tiles and samples that are kept. Tiles left out by --tiles are not
+/// announced; a tile whose samples are all filtered out still is.
+class FilteredVisitor : public vexa_package::ProfileVisitor {
+  public:
+    explicit FilteredVisitor(SampleFilter& filter) : filter_(&filter) {}
+
+    void header(const vexa_package::ProfileHeaderView& header) final;
+    void tile(const vexa_package::TileProfileView& tile) final;
+    void sample(const vexa_package::CycleSampleView& sample) final;
+    void tile_end(const vexa_package::TileProfileView& tile) final;
+
+  protected:
+    virtual void on_header(const vexa_package::ProfileHeaderView& /*header*/) {}
+    virtual void on_tile(const vexa_package::TileProfileView& /*tile*/) {}
+    virtual void on_sample(const KeptSample& sample) = 0;
+    virtual void on_tile_end(const vexa_package::TileProfileView& /*tile*/) {}
+
+  private:
+    SampleFilter* filter_;
+    bool tile_kept_ = false;
+    std::uint32_t physical_tile_ = 0;
+    CycleUnwrapper unwrapper_;
+};
+
+}  // namespace vexa_cli
