@@ -5,23 +5,8 @@
 #include <string_view>
 
 #include <capnp/blob.h>
-#include <kj/io.h>
-
-#include "vexa_package/constants.hpp"
 
 namespace vexa_package::detail {
-
-/// Appends everything written to it to a byte buffer, never touching earlier bytes.
-class AppendingStream final : public kj::OutputStream {
-public:
-    explicit AppendingStream(Bytes& output) noexcept : output_(output) {}
-
-    void write(const void* buffer, std::size_t size) override;
-    void write(kj::ArrayPtr<const kj::ArrayPtr<const kj::byte>> pieces) override;
-
-private:
-    Bytes& output_;
-};
 
 /// A model list length as the 32-bit element count the builders take. Fails (with a
 /// `kj::Exception`) for lengths above the 2^29 - 1 elements a Cap'n Proto list can hold,
