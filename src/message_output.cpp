@@ -6,20 +6,14 @@
 #include "utf8.hpp"
 
 namespace vexa_package::detail {
-namespace {
 
-// Cap'n Proto list lengths, and blob sizes including a text's NUL terminator, have 29 bits.
-constexpr std::size_t MAX_LIST_ELEMENTS = (std::size_t{1} << 29) - 1;
-
-}  // namespace
-
-std::uint32_t list_length(std::size_t length) {
+std::uint32_t checked_list_length(std::size_t length) {
     KJ_REQUIRE(length <= MAX_LIST_ELEMENTS, "List is too long for a Cap'n Proto message.", length,
                MAX_LIST_ELEMENTS);
     return static_cast<std::uint32_t>(length);
 }
 
-capnp::Text::Reader as_text(std::string_view text) {
+capnp::Text::Reader checked_text(std::string_view text) {
     KJ_REQUIRE(text.size() < MAX_LIST_ELEMENTS, "Text is too long for a Cap'n Proto message.",
                text.size(), MAX_LIST_ELEMENTS - 1);
     // A text that is not UTF-8 would give a message that every reader refuses: refuse it

@@ -5,52 +5,13 @@
 namespace vexa_package::detail {
 namespace {
 
-// Cap'n Proto's limits: segments hold at most 2^29 - 1 words and lists at most 2^29 - 1
-// elements; a blob's size counts a text's NUL terminator.
-constexpr std::uint64_t MAX_SEGMENT_WORDS = (std::uint64_t{1} << 29) - 1;
-constexpr std::uint64_t MAX_LIST_ELEMENTS = (std::uint64_t{1} << 29) - 1;
 // The default builder's first segment.
 constexpr std::uint64_t FIRST_SEGMENT_WORDS = 1024;
-constexpr std::uint64_t BYTES_PER_WORD = 8;
 
 }  // namespace
 
 SegmentPlan::SegmentPlan()
     : segments_{{FIRST_SEGMENT_WORDS, 1}}, next_capacity_(FIRST_SEGMENT_WORDS) {}
-
-SegmentPlan::SegmentId SegmentPlan::place_struct_list(SegmentId pointer, std::size_t count,
-                                                      std::uint64_t words_per_element) {
-    // The builder refuses a list whose elements outgrow a segment, before placing anything.
-    if (count > MAX_LIST_ELEMENTS || count * words_per_element > MAX_SEGMENT_WORDS - 1) {
-        refuse();
-        return pointer;
-    }
-    return place(pointer, count * words_per_element + 1);
-}
-
-void SegmentPlan::place_u32_list(SegmentId pointer, std::size_t count) {
-    if (count > MAX_LIST_ELEMENTS) {
-        refuse();
-        return;
-    }
-    place(pointer, (count + 1) / 2);
-}
-
-void SegmentPlan::place_text(SegmentId pointer, std::size_t size) {
-    if (size >= MAX_LIST_ELEMENTS) {
-        refuse();
-        return;
-    }
-    place(pointer, (size + BYTES_PER_WORD) / BYTES_PER_WORD);
-}
-
-void SegmentPlan::place_data(SegmentId pointer, std::size_t size) {
-    if (size > MAX_LIST_ELEMENTS) {
-        refuse();
-        return;
-    }
-    place(pointer, (size + BYTES_PER_WORD - 1) / BYTES_PER_WORD);
-}
 
 std::vector<std::uint32_t> SegmentPlan::segment_words() const {
     std::vector<std::uint32_t> words;
