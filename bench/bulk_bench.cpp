@@ -25,6 +25,7 @@ const Bytes& package() {
         if (!std::equal(raw_bytes.begin(), raw_bytes.end(), written.begin(), written.end())) {
             fail("the raw build does not give the bytes that write gives");
         }
+        give_back_freed_memory();
         return written;
     }();
     return bytes;
