@@ -2,10 +2,12 @@
 // memory, and the reader on aligned and odd input addresses.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
 #include "fixtures.hpp"
+#include "raw_capnp.hpp"
 
 namespace vexa_package::bench {
 namespace {
@@ -16,7 +18,16 @@ const Application& application() {
 }
 
 const Bytes& package() {
-    static const Bytes bytes = checked_package(application());
+    static const Bytes bytes = [] {
+        Bytes written = checked_package(application());
+        const auto raw = build_package(application());
+        const auto raw_bytes = raw.asBytes();
+        if (!std::equal(raw_bytes.begin(), raw_bytes.end(), written.begin(), written.end())) {
+            fail("the raw build does not give the bytes that write gives");
+        }
+        give_back_freed_memory();
+        return written;
+    }();
     return bytes;
 }
 

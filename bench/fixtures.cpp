@@ -1,5 +1,7 @@
 #include "fixtures.hpp"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -204,6 +206,10 @@ PlacedBytes::PlacedBytes(std::span<const std::uint8_t> bytes, std::size_t offset
     const auto address = reinterpret_cast<std::uintptr_t>(storage_.data());
     offset_ = (8 - address % 8) % 8 + offset % 8;
     std::memcpy(storage_.data() + offset_, bytes.data(), bytes.size());
+}
+
+void give_back_freed_memory() {
+    malloc_trim(0);
 }
 
 void fail(const char* what) {

@@ -41,6 +41,11 @@ class PlacedBytes {
     std::size_t size_;
 };
 
+/// Gives the memory freed while building and checking a fixture back to the system, so that
+/// cases run with fresh memory (bench/main.cpp) do not find it and reuse it without page
+/// faults.
+void give_back_freed_memory();
+
 /// Aborts the benchmark program with a message; fixtures that do not read back as they were
 /// written would make every figure meaningless.
 [[noreturn]] void fail(const char* what);

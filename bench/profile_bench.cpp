@@ -1,7 +1,9 @@
 // Profile reports of 4 tiles x 1,000,000 samples: reading against a deep copy of the result
-// and a zero-copy traversal, writing against copying the bytes it writes.
+// and a zero-copy traversal, writing against copying the bytes it writes and against building
+// the same message with the generated builders.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -26,6 +28,12 @@ const Bytes& message() {
         if (!read || *read != report()) {
             fail("profile does not read back equal");
         }
+        const auto raw = build_profile(report());
+        const auto raw_bytes = raw.asBytes();
+        if (!std::equal(raw_bytes.begin(), raw_bytes.end(), written.begin(), written.end())) {
+            fail("the raw build does not give the bytes that write gives");
+        }
+        give_back_freed_memory();
         return written;
     }();
     return bytes;
@@ -69,6 +77,17 @@ void profile_write(benchmark::State& state) {
     }
 }
 
+void profile_raw_build(benchmark::State& state) {
+    const std::size_t size = message().size();
+    for (auto _ : state) {
+        const auto words = build_profile(report());
+        if (words.asBytes().size() != size) {
+            fail("raw build gives another size");
+        }
+        benchmark::DoNotOptimize(words.begin());
+    }
+}
+
 void profile_memcpy(benchmark::State& state) {
     const Bytes& source = message();
     for (auto _ : state) {
@@ -83,6 +102,7 @@ BENCHMARK(profile_read)->Name("profile/read")->Unit(benchmark::kMillisecond);
 BENCHMARK(profile_deep_copy)->Name("profile/deep_copy")->Unit(benchmark::kMillisecond);
 BENCHMARK(profile_raw_traversal)->Name("profile/raw_traversal")->Unit(benchmark::kMillisecond);
 BENCHMARK(profile_write)->Name("profile/write")->Unit(benchmark::kMillisecond);
+BENCHMARK(profile_raw_build)->Name("profile/raw_build")->Unit(benchmark::kMillisecond);
 BENCHMARK(profile_memcpy)->Name("profile/memcpy")->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -241,4 +241,42 @@ kj::Array<capnp::word> build_package(const Application& application) {
     return capnp::messageToFlatArray(message);
 }
 
+kj::Array<capnp::word> build_profile(const ProfileReport& report) {
+    capnp::MallocMessageBuilder message;
+    auto root = message.initRoot<profile_capnp::Profile>();
+    root.setSchemaVersion(PROFILE_SCHEMA_VERSION);
+    root.setClockHz(report.clock_hz);
+    auto tiles = root.initTiles(static_cast<std::uint32_t>(report.tiles.size()));
+    for (std::uint32_t i = 0; i < report.tiles.size(); ++i) {
+        const TileProfile& tile = report.tiles[i];
+        auto tile_out = tiles[i];
+        tile_out.setPhysicalTile(tile.physical_tile);
+        auto samples = tile_out.initSamples(static_cast<std::uint32_t>(tile.samples.size()));
+        for (std::uint32_t j = 0; j < tile.samples.size(); ++j) {
+            const CycleSample& sample = tile.samples[j];
+            auto sample_out = samples[j];
+            sample_out.setStartCycle(sample.start_cycle);
+            sample_out.setEndCycle(sample.end_cycle);
+            auto step = sample_out.initStep();
+            step.setLocalIndex(sample.step.local_index);
+            step.setPhase(sample.step.phase);
+            step.setEpoch(sample.step.epoch);
+            step.setOperation(
+                capnp::Text::Reader(sample.step.operation.data(), sample.step.operation.size()));
+            step.setKind(static_cast<profile_capnp::StepKind>(sample.step.kind));
+            step.setKernel(
+                capnp::Text::Reader(sample.step.kernel.data(), sample.step.kernel.size()));
+            auto metadata =
+                step.initMetadata(static_cast<std::uint32_t>(sample.step.metadata.size()));
+            for (std::uint32_t k = 0; k < sample.step.metadata.size(); ++k) {
+                const ProfileMetadata& entry = sample.step.metadata[k];
+                auto entry_out = metadata[k];
+                entry_out.setName(capnp::Text::Reader(entry.name.data(), entry.name.size()));
+                entry_out.setValue(capnp::Text::Reader(entry.value.data(), entry.value.size()));
+            }
+        }
+    }
+    return capnp::messageToFlatArray(message);
+}
+
 }  // namespace vexa_package::bench

@@ -26,4 +26,7 @@ namespace vexa_package::bench {
 /// checks, in the order `Application::write` uses, and returns its words in stream framing.
 [[nodiscard]] kj::Array<capnp::word> build_package(const Application& application);
 
+/// The same for a profile report, in the order `ProfileReport::write` uses.
+[[nodiscard]] kj::Array<capnp::word> build_profile(const ProfileReport& report);
+
 }  // namespace vexa_package::bench

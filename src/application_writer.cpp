@@ -1,10 +1,11 @@
 #include <capnp/message.h>
-#include <capnp/serialize.h>
 
 #include "application.capnp.h"
 #include "capnp_boundary.hpp"
 #include "emit.hpp"
 #include "message_output.hpp"
+#include "placed_message.hpp"
+#include "segment_plan.hpp"
 #include "vexa_package/application.hpp"
 
 namespace vexa_package {
@@ -127,11 +128,12 @@ void build_message(capnp::MessageBuilder& message, const Application& applicatio
     root.setTileMemorySize(TILE_MEMORY_SIZE);
 
     detail::write_tiles(root.initTiles(list_length(application.tiles.size())), application.tiles);
-    detail::write_bindings(root.initInputs(list_length(application.inputs.size())), application.inputs);
+    detail::write_bindings(root.initInputs(list_length(application.inputs.size())),
+                           application.inputs);
     detail::write_bindings(root.initOutputs(list_length(application.outputs.size())),
-                   application.outputs);
+                           application.outputs);
     detail::write_bindings(root.initWeights(list_length(application.weights.size())),
-                   application.weights);
+                           application.weights);
     detail::write_host_exchange(root.initHostExchange(), application.host_exchange);
 
     auto entry_points = root.initEntryPoints(list_length(application.entry_points.size()));
@@ -149,20 +151,80 @@ void build_message(capnp::MessageBuilder& message, const Application& applicatio
     }
 }
 
-}  // namespace
+// Follows build_message object by object, in the same order: where an object lies depends on
+// everything placed before it.
 
-std::expected<void, PackageError> Application::write(kj::OutputStream& output) const {
-    if (auto valid = validate(); !valid) {
+template <typename Struct>
+constexpr std::uint64_t WORDS = capnp::sizeInWords<Struct>();
+
+void plan_bindings(detail::SegmentPlan& plan, detail::SegmentPlan::SegmentId pointer,
+                   const std::vector<Binding>& bindings) {
+    const auto list = plan.place_struct_list(pointer, bindings.size(), WORDS<wire::Binding>);
+    for (const Binding& binding : bindings) {
+        plan.place_text(list, binding.name.size());
+        plan.place_text(list, binding.dtype.size());
+        plan.place_u32_list(list, binding.shape.size());
+        plan.place_struct_list(list, binding.slices.size(), WORDS<wire::RegionSlice>);
+    }
+}
+
+void plan_host_exchange(detail::SegmentPlan& plan, detail::SegmentPlan::SegmentId pointer,
+                        const HostExchange& exchange) {
+    const auto stored = plan.place_struct(pointer, WORDS<wire::HostExchange>);
+    plan.place_struct_list(stored, exchange.pages.size(), WORDS<wire::HostPage>);
+    plan.place_u32_list(stored, exchange.attach_order.size());
+    const auto calls = plan.place_struct_list(stored, exchange.calls.size(), WORDS<wire::HostCall>);
+    for (const HostCall& call : exchange.calls) {
+        plan.place_text(calls, call.name.size());
+        plan.place_u32_list(calls, call.input_batch_ends.size());
+        plan.place_u32_list(calls, call.output_batch_ends.size());
+        plan.place_struct_list(calls, call.inputs.size(), WORDS<wire::HostSlice>);
+        plan.place_struct_list(calls, call.outputs.size(), WORDS<wire::HostSlice>);
+    }
+}
+
+detail::SegmentPlan plan_message(const Application& application) {
+    detail::SegmentPlan plan;
+    const auto root = plan.place_root(WORDS<wire::Application>);
+    plan.place_text(root, application.compiler_version.size());
+    plan.place_text(root, PACKAGE_TARGET.size());
+    const auto tiles =
+        plan.place_struct_list(root, application.tiles.size(), WORDS<wire::TileImage>);
+    for (const TileImage& tile : application.tiles) {
+        const auto segments =
+            plan.place_struct_list(tiles, tile.segments.size(), WORDS<wire::Segment>);
+        for (const Segment& segment : tile.segments) {
+            plan.place_data(segments, segment.data.size());
+        }
+    }
+    plan_bindings(plan, root, application.inputs);
+    plan_bindings(plan, root, application.outputs);
+    plan_bindings(plan, root, application.weights);
+    plan_host_exchange(plan, root, application.host_exchange);
+    const auto entry_points =
+        plan.place_struct_list(root, application.entry_points.size(), WORDS<wire::EntryPoint>);
+    for (const EntryPoint& entry : application.entry_points) {
+        plan.place_text(entry_points, entry.name.size());
+    }
+    plan.place_struct_list(root, application.device_config_writes.size(),
+                           WORDS<wire::DeviceConfigWrite>);
+    return plan;
+}
+
+// One body for both outputs: the message is built once, in its final place.
+template <typename Output>
+std::expected<void, PackageError> write_package(const Application& application, Output& output) {
+    if (auto valid = application.validate(); !valid) {
         return valid;
     }
     if (auto* sink = detail::sink_for(Level::Info)) {
-        const EventField fields[] = {{"tiles", std::uint64_t{tiles.size()}}};
+        const EventField fields[] = {{"tiles", std::uint64_t{application.tiles.size()}}};
         detail::emit(*sink, Level::Info, "writing application package", fields);
     }
     return detail::at_capnp_boundary([&]() -> std::expected<void, PackageError> {
-        capnp::MallocMessageBuilder message;
-        build_message(message, *this);
-        capnp::writeMessage(output, message);
+        detail::write_placed(
+            output, plan_message(application),
+            [&](capnp::MessageBuilder& message) { build_message(message, application); });
         if (auto* sink = detail::sink_for(Level::Info)) {
             detail::emit(*sink, Level::Info, "application package written");
         }
@@ -170,9 +232,14 @@ std::expected<void, PackageError> Application::write(kj::OutputStream& output) c
     });
 }
 
+}  // namespace
+
+std::expected<void, PackageError> Application::write(kj::OutputStream& output) const {
+    return write_package(*this, output);
+}
+
 std::expected<void, PackageError> Application::write(Bytes& output) const {
-    detail::AppendingStream stream(output);
-    return write(stream);
+    return write_package(*this, output);
 }
 
 }  // namespace vexa_package

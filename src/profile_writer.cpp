@@ -2,12 +2,13 @@
 #include <expected>
 
 #include <capnp/message.h>
-#include <capnp/serialize.h>
 #include <kj/debug.h>
 
 #include "capnp_boundary.hpp"
 #include "message_output.hpp"
+#include "placed_message.hpp"
 #include "profile.capnp.h"
+#include "segment_plan.hpp"
 #include "vexa_package/profile.hpp"
 
 namespace vexa_package {
@@ -70,20 +71,52 @@ void fill_profile(profile_capnp::Profile::Builder stored, const ProfileReport& r
     }
 }
 
-}  // namespace
+// Follows fill_profile object by object, in the same order: where an object lies depends on
+// everything placed before it.
+detail::SegmentPlan plan_profile(const ProfileReport& report) {
+    constexpr std::uint64_t step_words = capnp::sizeInWords<profile_capnp::ProfileStep>();
+    detail::SegmentPlan plan;
+    const auto root = plan.place_root(capnp::sizeInWords<profile_capnp::Profile>());
+    const auto tiles = plan.place_struct_list(root, report.tiles.size(),
+                                              capnp::sizeInWords<profile_capnp::TileProfile>());
+    for (const TileProfile& tile : report.tiles) {
+        const auto samples = plan.place_struct_list(
+            tiles, tile.samples.size(), capnp::sizeInWords<profile_capnp::CycleSample>());
+        for (const CycleSample& sample : tile.samples) {
+            const ProfileStep& step = sample.step;
+            const auto stored = plan.place_struct(samples, step_words);
+            plan.place_text(stored, step.operation.size());
+            plan.place_text(stored, step.kernel.size());
+            const auto metadata = plan.place_struct_list(
+                stored, step.metadata.size(), capnp::sizeInWords<profile_capnp::MetadataEntry>());
+            for (const ProfileMetadata& entry : step.metadata) {
+                plan.place_text(metadata, entry.name.size());
+                plan.place_text(metadata, entry.value.size());
+            }
+        }
+    }
+    return plan;
+}
 
-std::expected<void, PackageError> ProfileReport::write(kj::OutputStream& output) const {
+// One body for both outputs: the message is built once, in its final place.
+template <typename Output>
+std::expected<void, PackageError> write_profile(const ProfileReport& report, Output& output) {
     return detail::at_capnp_boundary([&]() -> std::expected<void, PackageError> {
-        capnp::MallocMessageBuilder builder;
-        fill_profile(builder.initRoot<profile_capnp::Profile>(), *this);
-        capnp::writeMessage(output, builder);
+        detail::write_placed(output, plan_profile(report), [&](capnp::MessageBuilder& message) {
+            fill_profile(message.initRoot<profile_capnp::Profile>(), report);
+        });
         return {};
     });
 }
 
+}  // namespace
+
+std::expected<void, PackageError> ProfileReport::write(kj::OutputStream& output) const {
+    return write_profile(*this, output);
+}
+
 std::expected<void, PackageError> ProfileReport::write(Bytes& output) const {
-    detail::AppendingStream stream(output);
-    return write(stream);
+    return write_profile(*this, output);
 }
 
 }  // namespace vexa_package
