@@ -24,7 +24,7 @@ constexpr std::array COMMANDS{
             declare_profile_export},
     Command{"profile", "collapsed", "Write folded stacks for flame-graph viewers",
             declare_profile_collapsed},
-    Command{"profile", "trace", "Write a Chrome trace (for ui.perfetto.dev or chrome://tracing)",
+    Command{"profile", "trace", "Write a trace for Perfetto (ui.perfetto.dev): protobuf or Chrome JSON",
             declare_profile_trace},
     Command{"profile", "svg", "Draw the run as an SVG timeline", declare_profile_svg},
     Command{"profile", "dump", "Write a profile report as lossless JSON", declare_profile_dump},

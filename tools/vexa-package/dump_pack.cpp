@@ -56,9 +56,9 @@ int run_pack(const PackOptions& options) {
 }
 
 int run_profile_dump(const DumpOptions& options) {
-    const auto bytes = read_input(options.input);
+    const auto bytes = read_report_file(options.input);
     if (!bytes) {
-        return fail(input_name(options.input), bytes.error());
+        return fail(bytes.error());
     }
     OutputFile output;
     if (auto opened = output.open(options.output); !opened) {

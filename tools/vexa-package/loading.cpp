@@ -19,7 +19,9 @@ constexpr std::string_view NOT_A_PACKAGE =
     "this is a profile report, not an application package; use 'vexa-package profile "
     "summary' or another profile command on it";
 
-std::expected<vexa_package::Bytes, Failure> report_bytes(const std::string& path) {
+}  // namespace
+
+std::expected<vexa_package::Bytes, Failure> read_report_file(const std::string& path) {
     auto bytes = read_input(path);
     if (!bytes) {
         return std::unexpected(Failure{input_name(path), bytes.error()});
@@ -29,8 +31,6 @@ std::expected<vexa_package::Bytes, Failure> report_bytes(const std::string& path
     }
     return std::move(*bytes);
 }
-
-}  // namespace
 
 std::expected<PackageFile, Failure> load_package_file(const std::string& path) {
     const auto bytes = read_input(path);
@@ -57,7 +57,7 @@ std::expected<vexa_package::Application, Failure> load_application(const std::st
 }
 
 std::expected<vexa_package::ProfileReport, Failure> load_profile(const std::string& path) {
-    const auto bytes = report_bytes(path);
+    const auto bytes = read_report_file(path);
     if (!bytes) {
         return std::unexpected(bytes.error());
     }
@@ -70,7 +70,7 @@ std::expected<vexa_package::ProfileReport, Failure> load_profile(const std::stri
 
 std::expected<void, Failure> visit_profile_file(const std::string& path,
                                                 vexa_package::ProfileVisitor& visitor) {
-    const auto bytes = report_bytes(path);
+    const auto bytes = read_report_file(path);
     if (!bytes) {
         return std::unexpected(bytes.error());
     }

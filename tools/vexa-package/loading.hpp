@@ -30,6 +30,9 @@ struct PackageFile {
 [[nodiscard]] std::expected<PackageFile, Failure> load_package_file(const std::string& path);
 [[nodiscard]] std::expected<vexa_package::Application, Failure> load_application(
     const std::string& path);
+/// Reads the bytes of a profile report file (`-`: standard input), refusing an application
+/// package, which would otherwise read as a report of nonsense.
+[[nodiscard]] std::expected<vexa_package::Bytes, Failure> read_report_file(const std::string& path);
 /// Reads a profile report file (`-`: standard input) and decodes it with the library. An
 /// application package is refused before it is decoded, since it would read as a report of
 /// nonsense.

@@ -10,6 +10,7 @@
 #include "commands.hpp"
 #include "diagnostics.hpp"
 #include "file_io.hpp"
+#include "loading.hpp"
 #include "profile_timeline.hpp"
 #include "svg_writer.hpp"
 #include "text_format.hpp"
@@ -390,9 +391,9 @@ std::expected<std::size_t, vexa_package::PackageError> write_svg(
 }  // namespace
 
 int run_profile_svg(const SvgOptions& options) {
-    const auto bytes = read_input(options.report);
+    const auto bytes = read_report_file(options.report);
     if (!bytes) {
-        return fail(input_name(options.report), bytes.error());
+        return fail(bytes.error());
     }
     OutputFile output;
     if (auto opened = output.open(options.output); !opened) {

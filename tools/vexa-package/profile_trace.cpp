@@ -21,9 +21,9 @@ bool perfetto_wanted(const TraceOptions& options) {
 }  // namespace
 
 int run_profile_trace(const TraceOptions& options) {
-    const auto bytes = read_input(options.report);
+    const auto bytes = read_report_file(options.report);
     if (!bytes) {
-        return fail(input_name(options.report), bytes.error());
+        return fail(bytes.error());
     }
     OutputFile output;
     if (auto opened = output.open(options.output); !opened) {
