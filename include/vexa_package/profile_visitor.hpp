@@ -25,6 +25,7 @@ struct ProfileHeaderView {
     /// Number of tiles that follow.
     std::size_t tile_count = 0;
 
+    /// Field-by-field equality; texts byte for byte.
     friend bool operator==(const ProfileHeaderView&, const ProfileHeaderView&) = default;
 };
 
@@ -37,14 +38,18 @@ struct TileProfileView {
     /// Number of samples that follow for this tile.
     std::size_t sample_count = 0;
 
+    /// Field-by-field equality; texts byte for byte.
     friend bool operator==(const TileProfileView&, const TileProfileView&) = default;
 };
 
 /// One named attribute of a step; the texts are valid UTF-8.
 struct ProfileMetadataView {
+    /// Attribute name.
     std::string_view name;
+    /// Attribute value, as text.
     std::string_view value;
 
+    /// Field-by-field equality; texts byte for byte.
     friend bool operator==(const ProfileMetadataView&, const ProfileMetadataView&) = default;
 };
 
@@ -93,8 +98,11 @@ class ProfileVisitor {
     virtual void tile_end(const TileProfileView& /*tile*/) {}
 
   protected:
+    /// Visitors are made and copied only as the derived classes that implement them.
     ProfileVisitor() = default;
+    /// Copies the derived visitor's base; the base holds nothing.
     ProfileVisitor(const ProfileVisitor&) = default;
+    /// Assigns the derived visitor's base; the base holds nothing.
     ProfileVisitor& operator=(const ProfileVisitor&) = default;
 };
 
