@@ -26,24 +26,33 @@ Application sample_application() {
             .entry_point = 0x4c000,
             .command_address = 0x4c400,
             .diagnostic_address = 0x4c480,
-            .segments = {Segment{.address = 0x4c000, .memory_size = 0x500, .data = code, .flags = 1},
-                         Segment{.address = 0x60000, .memory_size = 0x4000, .data = {}, .flags = 2}},
+            .segments = {Segment{
+                             .address = 0x4c000, .memory_size = 0x500, .data = code, .flags = 1},
+                         Segment{
+                             .address = 0x60000, .memory_size = 0x4000, .data = {}, .flags = 2}},
         });
     }
-    application.inputs = {Binding{.name = "image",
-                                  .dtype = "u8",
-                                  .shape = {1, 64, 64, 4},
-                                  .slices = {RegionSlice{.tile = 1, .tile_address = 0x60000, .file_offset = 0, .size = 0x2000},
-                                             RegionSlice{.tile = 3, .tile_address = 0x60000, .file_offset = 0x2000, .size = 0x2000}}}};
-    application.weights = {Binding{.name = "kernel",
-                                   .dtype = "i8",
-                                   .shape = {3, 3, 4, 16},
-                                   .slices = {RegionSlice{.tile = 5, .tile_address = 0x60000, .file_offset = 0, .size = 576},
-                                              RegionSlice{.tile = 7, .tile_address = 0x60000, .file_offset = 0, .size = 576}}}};
-    application.outputs = {Binding{.name = "features",
-                                   .dtype = "f16",
-                                   .shape = {1, 62, 62, 16},
-                                   .slices = {RegionSlice{.tile = 7, .tile_address = 0x61000, .file_offset = 0, .size = 0x2000}}}};
+    application.inputs = {Binding{
+        .name = "image",
+        .dtype = "u8",
+        .shape = {1, 64, 64, 4},
+        .slices = {
+            RegionSlice{.tile = 1, .tile_address = 0x60000, .file_offset = 0, .size = 0x2000},
+            RegionSlice{
+                .tile = 3, .tile_address = 0x60000, .file_offset = 0x2000, .size = 0x2000}}}};
+    application.weights = {Binding{
+        .name = "kernel",
+        .dtype = "i8",
+        .shape = {3, 3, 4, 16},
+        .slices = {
+            RegionSlice{.tile = 5, .tile_address = 0x60000, .file_offset = 0, .size = 576},
+            RegionSlice{.tile = 7, .tile_address = 0x60000, .file_offset = 0, .size = 576}}}};
+    application.outputs = {
+        Binding{.name = "features",
+                .dtype = "f16",
+                .shape = {1, 62, 62, 16},
+                .slices = {RegionSlice{
+                    .tile = 7, .tile_address = 0x61000, .file_offset = 0, .size = 0x2000}}}};
     application.host_exchange = HostExchange{
         .startup_mark = 0x5eed,
         .command_page = 0,
@@ -51,17 +60,23 @@ Application sample_application() {
         .pages = {HostPage{.index = 0, .size = 0x1000}, HostPage{.index = 1, .size = 0x4000},
                   HostPage{.index = 2, .size = 0x2000}},
         .attach_order = {0, 1, 2},
-        .calls = {HostCall{.name = "load_image",
-                           .command = 1,
-                           .phases = 2,
-                           .inputs = {HostSlice{.page = 1, .page_offset = 0, .file_offset = 0, .size = 0x2000},
-                                      HostSlice{.page = 1, .page_offset = 0x2000, .file_offset = 0x2000, .size = 0x2000}},
-                           .invocations = 1,
-                           .input_batch_ends = {1, 2}},
+        .calls = {HostCall{
+                      .name = "load_image",
+                      .command = 1,
+                      .phases = 2,
+                      .inputs = {HostSlice{
+                                     .page = 1, .page_offset = 0, .file_offset = 0, .size = 0x2000},
+                                 HostSlice{.page = 1,
+                                           .page_offset = 0x2000,
+                                           .file_offset = 0x2000,
+                                           .size = 0x2000}},
+                      .invocations = 1,
+                      .input_batch_ends = {1, 2}},
                   HostCall{.name = "drain_features",
                            .command = 2,
                            .phases = 1,
-                           .outputs = {HostSlice{.page = 2, .page_offset = 0, .file_offset = 0, .size = 0x2000}},
+                           .outputs = {HostSlice{
+                               .page = 2, .page_offset = 0, .file_offset = 0, .size = 0x2000}},
                            .invocations = 1,
                            .output_batch_ends = {1}}},
     };

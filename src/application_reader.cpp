@@ -210,13 +210,12 @@ std::expected<Application, PackageError> read_framed(Frame&& frame) {
     if (auto* sink = detail::sink_for(Level::Info)) {
         detail::emit(*sink, Level::Info, "reading application package");
     }
-    auto application =
-        detail::at_capnp_boundary([&]() -> std::expected<Application, PackageError> {
-            const detail::FramedMessage framed = frame();
-            capnp::FlatArrayMessageReader message(
-                framed.words(), detail::bounded_reader_options(framed.words().size()));
-            return read_application(message.getRoot<wire::Application>());
-        });
+    auto application = detail::at_capnp_boundary([&]() -> std::expected<Application, PackageError> {
+        const detail::FramedMessage framed = frame();
+        capnp::FlatArrayMessageReader message(
+            framed.words(), detail::bounded_reader_options(framed.words().size()));
+        return read_application(message.getRoot<wire::Application>());
+    });
     if (!application) {
         return application;
     }

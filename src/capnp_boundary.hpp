@@ -28,9 +28,8 @@ auto at_capnp_boundary(Body&& body) noexcept -> decltype(std::forward<Body>(body
     } catch (kj::Exception& exception) {
         return std::unexpected(PackageError(std::move(exception)));
     } catch (const std::exception& exception) {
-        return std::unexpected(PackageError(
-            kj::Exception(kj::Exception::Type::FAILED, __FILE__, __LINE__,
-                          kj::heapString(exception.what()))));
+        return std::unexpected(PackageError(kj::Exception(
+            kj::Exception::Type::FAILED, __FILE__, __LINE__, kj::heapString(exception.what()))));
     }
 }
 

@@ -36,7 +36,9 @@ const kj::Exception* PackageError::capnp() const noexcept {
 const std::error_code* PackageError::io() const noexcept {
     return std::get_if<std::error_code>(&value_);
 }
-const Utf8Error* PackageError::utf8() const noexcept { return std::get_if<Utf8Error>(&value_); }
+const Utf8Error* PackageError::utf8() const noexcept {
+    return std::get_if<Utf8Error>(&value_);
+}
 const std::uint16_t* PackageError::schema_enum() const noexcept {
     return std::get_if<std::uint16_t>(&value_);
 }
@@ -88,6 +90,8 @@ std::ostream& operator<<(std::ostream& out, const PackageError& error) {
     return out << ')';
 }
 
-std::string to_string(const PackageError& error) { return detail::render_to_string(error); }
+std::string to_string(const PackageError& error) {
+    return detail::render_to_string(error);
+}
 
 }  // namespace vexa_package

@@ -12,7 +12,9 @@ std::atomic<EventSink*> installed_sink{nullptr};
 
 EventSink::~EventSink() = default;
 
-bool EventSink::enabled(Level) const noexcept { return true; }
+bool EventSink::enabled(Level) const noexcept {
+    return true;
+}
 
 EventSink* set_event_sink(EventSink* sink) noexcept {
     return installed_sink.exchange(sink, std::memory_order_acq_rel);
@@ -43,8 +45,8 @@ EventSink* sink_for(Level level) noexcept {
 
 void emit(EventSink& sink, Level level, std::string_view message,
           std::span<const EventField> fields) noexcept {
-    sink.on_event(Event{
-        .level = level, .target = EVENT_TARGET, .message = message, .fields = fields});
+    sink.on_event(
+        Event{.level = level, .target = EVENT_TARGET, .message = message, .fields = fields});
 }
 
 }  // namespace detail

@@ -20,7 +20,7 @@ namespace vexa_package::detail {
 /// so a forged table cannot make the reader reserve more memory than the input provides.
 /// Failures are thrown as `kj::Exception`, like Cap'n Proto's own framing errors.
 class FramedMessage {
-public:
+  public:
     /// Borrows the message from an 8-byte-aligned buffer and copies it from any other; the
     /// buffer must then outlive the framed message.
     [[nodiscard]] static FramedMessage from_bytes(std::span<const std::uint8_t> input);
@@ -30,7 +30,7 @@ public:
 
     [[nodiscard]] kj::ArrayPtr<const capnp::word> words() const noexcept { return words_; }
 
-private:
+  private:
     std::vector<std::uint64_t> owned_;
     kj::ArrayPtr<const capnp::word> words_;
 };

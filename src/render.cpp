@@ -112,16 +112,38 @@ std::ostream& operator<<(std::ostream& out, const Application& value) {
         .finish();
 }
 
-std::string to_string(const Segment& value) { return detail::render_to_string(value); }
-std::string to_string(const TileImage& value) { return detail::render_to_string(value); }
-std::string to_string(const RegionSlice& value) { return detail::render_to_string(value); }
-std::string to_string(const Binding& value) { return detail::render_to_string(value); }
-std::string to_string(const HostPage& value) { return detail::render_to_string(value); }
-std::string to_string(const HostSlice& value) { return detail::render_to_string(value); }
-std::string to_string(const HostCall& value) { return detail::render_to_string(value); }
-std::string to_string(const HostExchange& value) { return detail::render_to_string(value); }
-std::string to_string(const EntryPoint& value) { return detail::render_to_string(value); }
-std::string to_string(const DeviceConfigWrite& value) { return detail::render_to_string(value); }
-std::string to_string(const Application& value) { return detail::render_to_string(value); }
+std::string to_string(const Segment& value) {
+    return detail::render_to_string(value);
+}
+std::string to_string(const TileImage& value) {
+    return detail::render_to_string(value);
+}
+std::string to_string(const RegionSlice& value) {
+    return detail::render_to_string(value);
+}
+std::string to_string(const Binding& value) {
+    return detail::render_to_string(value);
+}
+std::string to_string(const HostPage& value) {
+    return detail::render_to_string(value);
+}
+std::string to_string(const HostSlice& value) {
+    return detail::render_to_string(value);
+}
+std::string to_string(const HostCall& value) {
+    return detail::render_to_string(value);
+}
+std::string to_string(const HostExchange& value) {
+    return detail::render_to_string(value);
+}
+std::string to_string(const EntryPoint& value) {
+    return detail::render_to_string(value);
+}
+std::string to_string(const DeviceConfigWrite& value) {
+    return detail::render_to_string(value);
+}
+std::string to_string(const Application& value) {
+    return detail::render_to_string(value);
+}
 
 }  // namespace vexa_package

@@ -13,13 +13,19 @@ namespace vexa_package::detail {
 /// that the rendering stays on one line and shows where a text ends.
 void render_text(std::ostream& out, std::string_view text);
 
-inline void render_value(std::ostream& out, const std::string& text) { render_text(out, text); }
+inline void render_value(std::ostream& out, const std::string& text) {
+    render_text(out, text);
+}
 // Bytes render as numbers, never as characters.
 inline void render_value(std::ostream& out, std::uint8_t value) {
     out << static_cast<unsigned>(value);
 }
-inline void render_value(std::ostream& out, std::uint32_t value) { out << value; }
-inline void render_value(std::ostream& out, std::uint64_t value) { out << value; }
+inline void render_value(std::ostream& out, std::uint32_t value) {
+    out << value;
+}
+inline void render_value(std::ostream& out, std::uint64_t value) {
+    out << value;
+}
 // Records and enumerations render through their own operator<<.
 template <typename T>
 void render_value(std::ostream& out, const T& value) {
@@ -41,7 +47,7 @@ void render_value(std::ostream& out, const std::vector<T>& values) {
 /// Renders `Name { field: value, other: value }`: the record name, then each field in the
 /// order they are added.
 class RecordRenderer {
-public:
+  public:
     RecordRenderer(std::ostream& out, std::string_view name) : out_(out) { out_ << name << " {"; }
 
     template <typename T>
@@ -54,7 +60,7 @@ public:
 
     std::ostream& finish() { return out_ << (first_ ? "}" : " }"); }
 
-private:
+  private:
     std::ostream& out_;
     bool first_ = true;
 };

@@ -6,7 +6,9 @@
 namespace vexa_package::detail {
 namespace {
 
-bool is_continuation(std::uint8_t byte) noexcept { return (byte & 0xc0) == 0x80; }
+bool is_continuation(std::uint8_t byte) noexcept {
+    return (byte & 0xc0) == 0x80;
+}
 
 // The second byte of a multi-byte sequence has a narrower range than 0x80..0xbf for some
 // lead bytes: that is what excludes overlong forms, surrogates and values above U+10FFFF.

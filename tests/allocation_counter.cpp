@@ -35,8 +35,12 @@ void release(void* pointer) noexcept {
 
 }  // namespace
 
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
+void* operator new(std::size_t size) {
+    return allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return allocate(size);
+}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     try {
         return allocate(size);
@@ -47,15 +51,22 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
     return operator new(size, tag);
 }
-void operator delete(void* pointer) noexcept { release(pointer); }
-void operator delete[](void* pointer) noexcept { release(pointer); }
-void operator delete(void* pointer, std::size_t) noexcept { release(pointer); }
-void operator delete[](void* pointer, std::size_t) noexcept { release(pointer); }
+void operator delete(void* pointer) noexcept {
+    release(pointer);
+}
+void operator delete[](void* pointer) noexcept {
+    release(pointer);
+}
+void operator delete(void* pointer, std::size_t) noexcept {
+    release(pointer);
+}
+void operator delete[](void* pointer, std::size_t) noexcept {
+    release(pointer);
+}
 
 namespace vexa_package::testing {
 
-AllocationCounter::AllocationCounter() noexcept
-    : start_(held_bytes), saved_peak_(peak_held_bytes) {
+AllocationCounter::AllocationCounter() noexcept : start_(held_bytes), saved_peak_(peak_held_bytes) {
     peak_held_bytes = held_bytes;
 }
 

@@ -7,7 +7,7 @@ namespace vexa_package::testing {
 /// Measures the heap memory that operator new hands out on this thread while it is alive:
 /// the peak of bytes held at once above what was held when it started. Counters nest.
 class AllocationCounter {
-public:
+  public:
     AllocationCounter() noexcept;
     ~AllocationCounter();
     AllocationCounter(const AllocationCounter&) = delete;
@@ -15,7 +15,7 @@ public:
 
     [[nodiscard]] std::size_t peak_bytes() const noexcept;
 
-private:
+  private:
     std::size_t start_;
     std::size_t saved_peak_;
 };

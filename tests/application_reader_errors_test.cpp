@@ -140,16 +140,16 @@ TEST(ApplicationReaderDefaults, NewerWriterExtraFieldsAreIgnored) {
     ASSERT_TRUE(read.has_value()) << to_string(read.error());
     Application expected;
     expected.compiler_version = "9.0";
-    expected.tiles = {TileImage{.physical_tile = 3,
-                                .segments = {Segment{.address = 0x4c000, .memory_size = 2, .data = {7, 8}}}}};
+    expected.tiles = {
+        TileImage{.physical_tile = 3,
+                  .segments = {Segment{.address = 0x4c000, .memory_size = 2, .data = {7, 8}}}}};
     EXPECT_EQ(*read, expected);
 }
 
 // Builds a valid package with every text field set, then breaks the texts listed.
 Bytes package_with_bad_texts(const std::vector<std::string>& broken) {
     const auto text_for = [&](const std::string& field) {
-        return std::find(broken.begin(), broken.end(), field) != broken.end() ? BAD_UTF8
-                                                                                : field;
+        return std::find(broken.begin(), broken.end(), field) != broken.end() ? BAD_UTF8 : field;
     };
     capnp::MallocMessageBuilder message;
     auto root = message.initRoot<wire::Application>();

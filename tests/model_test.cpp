@@ -59,8 +59,9 @@ TEST(Model, CopiesOwnTheirContents) {
 }
 
 TEST(Model, RenderingNamesEveryFieldInOrder) {
-    EXPECT_EQ(to_string(Segment{.address = 0x4c000, .memory_size = 8, .data = {1, 2, 3, 4}, .flags = 5}),
-              "Segment { address: 311296, memory_size: 8, data: [1, 2, 3, 4], flags: 5 }");
+    EXPECT_EQ(
+        to_string(Segment{.address = 0x4c000, .memory_size = 8, .data = {1, 2, 3, 4}, .flags = 5}),
+        "Segment { address: 311296, memory_size: 8, data: [1, 2, 3, 4], flags: 5 }");
     EXPECT_EQ(to_string(Binding{.name = "x\"y", .dtype = "f32", .shape = {2, 3}, .slices = {}}),
               "Binding { name: \"x\\\"y\", dtype: \"f32\", shape: [2, 3], slices: [] }");
     EXPECT_EQ(to_string(HostExchange{}),
@@ -70,8 +71,8 @@ TEST(Model, RenderingNamesEveryFieldInOrder) {
               "DeviceConfigWrite { offset: 4, value: 4294967295 }");
     EXPECT_EQ(to_string(Application{}),
               "Application { compiler_version: \"0.1.0\", tiles: [], inputs: [], outputs: [], "
-              "weights: [], host_exchange: " + to_string(HostExchange{}) +
-                  ", entry_points: [], device_config_writes: [] }");
+              "weights: [], host_exchange: " +
+                  to_string(HostExchange{}) + ", entry_points: [], device_config_writes: [] }");
 }
 
 // Every field holds a value of its own, and 64-bit fields values above 32 bits, so a field

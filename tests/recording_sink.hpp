@@ -23,7 +23,7 @@ struct RecordedEvent {
 /// Records every event it is given while installed; installs itself on construction and
 /// puts the previous sink back on destruction.
 class RecordingSink final : public EventSink {
-public:
+  public:
     explicit RecordingSink(Level minimum = Level::Trace) : minimum_(minimum) {
         previous_ = set_event_sink(this);
     }
@@ -63,7 +63,7 @@ public:
         return result;
     }
 
-private:
+  private:
     Level minimum_;
     EventSink* previous_ = nullptr;
     mutable std::mutex mutex_;

@@ -29,18 +29,18 @@ TEST(Utf8, FaultsReportWhereValidTextEndsAndHowLongTheBadSequenceIs) {
         std::optional<std::size_t> error_len;
     };
     const Case cases[] = {
-        {"\x80", 0, 1},                      // lone continuation byte
-        {"ab\xff", 2, 1},                    // byte that never starts a sequence
-        {"\xc0\x80", 0, 1},                  // overlong two-byte form
+        {"\x80", 0, 1},      // lone continuation byte
+        {"ab\xff", 2, 1},    // byte that never starts a sequence
+        {"\xc0\x80", 0, 1},  // overlong two-byte form
         {"\xc1\xbf", 0, 1},
-        {"x\xc2", 1, std::nullopt},          // text ends inside a sequence
-        {"\xc2\x41", 0, 1},                  // sequence cut by an ASCII byte
-        {"\xe0\x80\x80", 0, 1},              // overlong three-byte form
-        {"\xed\xa0\x80", 0, 1},              // surrogate
+        {"x\xc2", 1, std::nullopt},  // text ends inside a sequence
+        {"\xc2\x41", 0, 1},          // sequence cut by an ASCII byte
+        {"\xe0\x80\x80", 0, 1},      // overlong three-byte form
+        {"\xed\xa0\x80", 0, 1},      // surrogate
         {"\xe1\x80", 0, std::nullopt},
-        {"\xe1\x80\x41", 0, 2},              // third byte is not a continuation
-        {"\xf0\x80\x80\x80", 0, 1},          // overlong four-byte form
-        {"\xf4\x90\x80\x80", 0, 1},          // above U+10FFFF
+        {"\xe1\x80\x41", 0, 2},      // third byte is not a continuation
+        {"\xf0\x80\x80\x80", 0, 1},  // overlong four-byte form
+        {"\xf4\x90\x80\x80", 0, 1},  // above U+10FFFF
         {"\xf5\x80\x80\x80", 0, 1},
         {"\xf0\x9f\x9a", 0, std::nullopt},
         {"\xf0\x9f\x41\x80", 0, 2},

@@ -11,7 +11,16 @@
 // check the stored layout itself rather than only what the library reads back.
 namespace vexa_package::testing::wire_bytes {
 
-enum ElementSize : std::uint64_t { Void = 0, Bit = 1, Byte = 2, TwoBytes = 3, FourBytes = 4, EightBytes = 5, Pointer = 6, Composite = 7 };
+enum ElementSize : std::uint64_t {
+    Void = 0,
+    Bit = 1,
+    Byte = 2,
+    TwoBytes = 3,
+    FourBytes = 4,
+    EightBytes = 5,
+    Pointer = 6,
+    Composite = 7
+};
 
 /// A struct pointer `offset` words after the pointer's own end.
 constexpr std::uint64_t struct_pointer(std::int32_t offset, std::uint16_t data_words,

@@ -36,9 +36,10 @@ TEST(WriterRefusals, ApplicationTextThatIsNotUtf8) {
 }
 
 TEST(WriterRefusals, ProfileTextThatIsNotUtf8) {
-    ProfileReport report{.clock_hz = 1,
-                         .tiles = {TileProfile{.physical_tile = 0,
-                                               .samples = {CycleSample{.step = {.kernel = "k\xe2\x82"}}}}}};
+    ProfileReport report{
+        .clock_hz = 1,
+        .tiles = {TileProfile{.physical_tile = 0,
+                              .samples = {CycleSample{.step = {.kernel = "k\xe2\x82"}}}}}};
     Bytes output;
     const auto result = report.write(output);
     ASSERT_FALSE(result.has_value());

@@ -46,7 +46,7 @@ struct NotInSchema {
 /// (`Utf8`), an undefined enumeration code (`SchemaEnum`) or a broken package rule
 /// (`Invalid`, a fixed English message).
 class PackageError {
-public:
+  public:
     /// The kinds, in declaration order.
     enum class Kind { Capnp, Io, Utf8, SchemaEnum, Invalid };
 
@@ -77,7 +77,7 @@ public:
     /// The exact rule text for `Invalid`; a readable description for the other kinds.
     [[nodiscard]] std::string message() const;
 
-private:
+  private:
     struct InvalidText {
         std::string text;
     };

@@ -38,7 +38,7 @@ struct Event {
 /// "reconstructing tile image" (TRACE, `Application::tile_image`). Events may arrive from
 /// several threads at once.
 class EventSink {
-public:
+  public:
     virtual ~EventSink();
     /// Whether events of `level` are wanted; when not, the library does not even build them.
     [[nodiscard]] virtual bool enabled(Level level) const noexcept;

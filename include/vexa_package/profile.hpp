@@ -19,7 +19,12 @@ class OutputStream;
 namespace vexa_package {
 
 /// What a profiled step does; the codes are the stored codes.
-enum class ProfileStepKind : std::uint8_t { Exchange = 0, Compute = 1, Synchronization = 2, Idle = 3 };
+enum class ProfileStepKind : std::uint8_t {
+    Exchange = 0,
+    Compute = 1,
+    Synchronization = 2,
+    Idle = 3
+};
 
 /// One named attribute of a step.
 struct ProfileMetadata {
@@ -103,8 +108,7 @@ struct ProfileReport {
     [[nodiscard]] static std::expected<ProfileReport, PackageError> read(
         std::span<const std::uint8_t> input);
     /// Reads one report from a stream, consuming exactly its bytes; as above.
-    [[nodiscard]] static std::expected<ProfileReport, PackageError> read(
-        kj::InputStream& input);
+    [[nodiscard]] static std::expected<ProfileReport, PackageError> read(kj::InputStream& input);
 
     /// Appends the report to `output`. Errors: `Utf8` for a text that is not UTF-8; `Capnp`
     /// for a list or text too long for the format, or for a step kind outside
