@@ -23,18 +23,16 @@ namespace vexa_package::fuzzing {
 namespace detail {
 
 template <typename Model, typename FromJson, typename ToJson>
-[[nodiscard]] Violation check_json_input(std::span<const std::uint8_t> input,
-                                         FromJson from_json, ToJson to_json) {
+[[nodiscard]] Violation check_json_input(std::span<const std::uint8_t> input, FromJson from_json,
+                                         ToJson to_json) {
     const std::string_view text(reinterpret_cast<const char*>(input.data()), input.size());
     const auto document = vexa_cli::parse_json_document(text);
     if (!document) {
-        return document.error().empty() ? Violation("JSON refused without a message")
-                                        : Violation();
+        return document.error().empty() ? Violation("JSON refused without a message") : Violation();
     }
     const auto model = from_json(*document);
     if (!model) {
-        return model.error().empty() ? Violation("model refused without a message")
-                                     : Violation();
+        return model.error().empty() ? Violation("model refused without a message") : Violation();
     }
     Bytes bytes;
     if (!model->write(bytes)) {
@@ -70,7 +68,8 @@ template <typename Model, typename FromJson, typename ToJson>
 /// Everything `vexa-package pack` must do with one arbitrary JSON text.
 [[nodiscard]] inline Violation check_application_json_input(std::span<const std::uint8_t> input) {
     return detail::check_json_input<Application>(
-        input, [](const vexa_cli::JsonValue& json) { return vexa_cli::application_from_json(json); },
+        input,
+        [](const vexa_cli::JsonValue& json) { return vexa_cli::application_from_json(json); },
         [](const Application& application) {
             return vexa_cli::application_to_json(application, vexa_cli::ByteSpelling::Base64);
         });
