@@ -78,7 +78,9 @@ class UnalignedWords {
     friend UnalignedWords operator+(UnalignedWords at, difference_type offset) noexcept {
         return at += offset;
     }
-    friend UnalignedWords operator+(difference_type offset, UnalignedWords at) noexcept {
+    // This one and <=> only complete the iterator's concept; the copy itself does not call them.
+    [[maybe_unused]] friend UnalignedWords operator+(difference_type offset,
+                                                     UnalignedWords at) noexcept {
         return at += offset;
     }
     friend UnalignedWords operator-(UnalignedWords at, difference_type offset) noexcept {
@@ -87,11 +89,13 @@ class UnalignedWords {
     friend difference_type operator-(UnalignedWords end, UnalignedWords begin) noexcept {
         return (end.bytes_ - begin.bytes_) / static_cast<difference_type>(sizeof(std::uint64_t));
     }
-    friend auto operator<=>(UnalignedWords, UnalignedWords) = default;
+    [[maybe_unused]] friend auto operator<=>(UnalignedWords, UnalignedWords) = default;
 
   private:
     const std::uint8_t* bytes_ = nullptr;
 };
+// The standard library may pick its algorithms by the iterator's concept.
+static_assert(std::random_access_iterator<UnalignedWords>);
 
 std::uint8_t* as_bytes(std::vector<std::uint64_t>& words) noexcept {
     return reinterpret_cast<std::uint8_t*>(words.data());

@@ -1,0 +1,11 @@
+// Fuzz target for the JSON reader of `vexa-package pack`: any text either fails with the
+// tool's error or gives an application that the writer refuses or that survives a write, a
+// read and a dump unchanged.
+#include "fuzz_target.hpp"
+#include "json_invariants.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    vexa_package::fuzzing::abort_on(
+        vexa_package::fuzzing::check_application_json_input({data, size}));
+    return 0;
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+// What must hold for any text given to the tool's JSON readers (`pack` and `profile pack`):
+// the text parses and converts to a model, or the tool reports its error; a model that is
+// built either is refused by the writer with a `PackageError` or writes, reads back equal and
+// dumps to the same JSON as the model it came from, JSON that converts back to that model.
+// Reaching the end without an exception is the other half of the property: libFuzzer reports
+// an escaping exception as a crash.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "json_application.hpp"
+#include "json_document.hpp"
+#include "json_profile.hpp"
+#include "json_text.hpp"
+#include "read_invariants.hpp"
+
+namespace vexa_package::fuzzing {
+
+namespace detail {
+
+template <typename Model, typename FromJson, typename ToJson>
+[[nodiscard]] Violation check_json_input(std::span<const std::uint8_t> input, FromJson from_json,
+                                         ToJson to_json) {
+    const std::string_view text(reinterpret_cast<const char*>(input.data()), input.size());
+    const auto document = vexa_cli::parse_json_document(text);
+    if (!document) {
+        return document.error().empty() ? Violation("JSON refused without a message") : Violation();
+    }
+    const auto model = from_json(*document);
+    if (!model) {
+        return model.error().empty() ? Violation("model refused without a message") : Violation();
+    }
+    Bytes bytes;
+    if (!model->write(bytes)) {
+        return std::nullopt;
+    }
+    const auto reread = Model::read(bytes);
+    if (!reread) {
+        return "written model does not read back: " + to_string(reread.error());
+    }
+    if (*reread != *model) {
+        return std::string("model read back differs from the one written");
+    }
+    const std::string dumped = vexa_cli::json_text(to_json(*model), false);
+    if (vexa_cli::json_text(to_json(*reread), false) != dumped) {
+        return std::string("model read back dumps to other JSON");
+    }
+    const auto redocument = vexa_cli::parse_json_document(dumped);
+    if (!redocument) {
+        return "dumped JSON does not parse: " + redocument.error();
+    }
+    const auto remodel = from_json(*redocument);
+    if (!remodel) {
+        return "dumped JSON does not convert: " + remodel.error();
+    }
+    if (*remodel != *model) {
+        return std::string("dumped JSON converts to another model");
+    }
+    return std::nullopt;
+}
+
+}  // namespace detail
+
+/// Everything `vexa-package pack` must do with one arbitrary JSON text.
+[[nodiscard]] inline Violation check_application_json_input(std::span<const std::uint8_t> input) {
+    return detail::check_json_input<Application>(
+        input,
+        [](const vexa_cli::JsonValue& json) { return vexa_cli::application_from_json(json); },
+        [](const Application& application) {
+            return vexa_cli::application_to_json(application, vexa_cli::ByteSpelling::Base64);
+        });
+}
+
+/// Everything `vexa-package profile pack` must do with one arbitrary JSON text.
+[[nodiscard]] inline Violation check_profile_json_input(std::span<const std::uint8_t> input) {
+    return detail::check_json_input<ProfileReport>(
+        input, [](const vexa_cli::JsonValue& json) { return vexa_cli::profile_from_json(json); },
+        [](const ProfileReport& report) { return vexa_cli::profile_to_json(report); });
+}
+
+}  // namespace vexa_package::fuzzing
