@@ -40,7 +40,7 @@ void bulk_memcpy(benchmark::State& state) {
         benchmark::DoNotOptimize(copy.get());
         benchmark::ClobberMemory();
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * source.size()));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(source.size()));
 }
 
 void bulk_write(benchmark::State& state) {
@@ -51,7 +51,7 @@ void bulk_write(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(output.data());
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * package().size()));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(package().size()));
 }
 
 void read_each_iteration(benchmark::State& state, std::span<const std::uint8_t> input) {
@@ -62,7 +62,7 @@ void read_each_iteration(benchmark::State& state, std::span<const std::uint8_t> 
         }
         benchmark::DoNotOptimize(read->tiles.data());
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
 }
 
 void bulk_read_aligned(benchmark::State& state) {

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <map>
+#include <numeric>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "package_facts.hpp"
 
@@ -17,12 +21,20 @@ std::uint64_t number(const Cell& cell) {
 
 // Largest first by the given columns, then in stored order, so equal rows keep their place.
 void sort_rows(Breakdown& table, std::size_t first_key, std::size_t second_key) {
-    std::ranges::stable_sort(table.rows, [&](const auto& a, const auto& b) {
-        if (number(a[first_key]) != number(b[first_key])) {
-            return number(a[first_key]) > number(b[first_key]);
-        }
-        return number(a[second_key]) > number(b[second_key]);
+    std::vector<std::size_t> order(table.rows.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    const auto keys = [&](std::size_t row) {
+        return std::tuple(number(table.rows[row][first_key]), number(table.rows[row][second_key]));
+    };
+    std::ranges::sort(order, [&](std::size_t a, std::size_t b) {
+        return std::tuple_cat(keys(b), std::tuple(a)) < std::tuple_cat(keys(a), std::tuple(b));
     });
+    std::vector<std::vector<Cell>> sorted;
+    sorted.reserve(order.size());
+    for (const std::size_t row : order) {
+        sorted.push_back(std::move(table.rows[row]));
+    }
+    table.rows = std::move(sorted);
 }
 
 Breakdown by_tile(const Application& application) {

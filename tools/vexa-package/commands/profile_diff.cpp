@@ -193,8 +193,13 @@ int run_profile_diff(const ProfileDiffOptions& options) {
             rows.push_back(row);
         }
     }
-    std::ranges::stable_sort(
-        rows, [](const DiffRow& a, const DiffRow& b) { return a.magnitude() > b.magnitude(); });
+    // Largest change first; equal changes in key order, as the map gave them.
+    std::ranges::sort(rows, [](const DiffRow& a, const DiffRow& b) {
+        if (a.magnitude() != b.magnitude()) {
+            return a.magnitude() > b.magnitude();
+        }
+        return a.key < b.key;
+    });
     if (options.csv) {
         print(diff_csv(rows));
     } else if (options.json) {
