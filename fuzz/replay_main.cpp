@@ -11,7 +11,16 @@
 #include <string>
 #include <vector>
 
+// GCC names a sanitized build with macros, Clang with __has_feature.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define VEXA_REPLAY_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define VEXA_REPLAY_SANITIZED 1
+#endif
+#endif
+
+#ifdef VEXA_REPLAY_SANITIZED
 #include <sanitizer/common_interface_defs.h>
 #endif
 
@@ -68,7 +77,7 @@ int main(int argc, char** argv) {
     }
     // Under a sanitizer its own handlers report faults, and its death callback names the
     // input; an abort for a broken invariant is caught here in every build.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#ifdef VEXA_REPLAY_SANITIZED
     __sanitizer_set_death_callback(name_current_input);
     std::signal(SIGABRT, on_fatal_signal);
 #else
