@@ -7,24 +7,60 @@
 // Reaching the end without an exception is the other half of the property: libFuzzer reports
 // an escaping exception as a crash.
 
+#include <unistd.h>
+
 #include <cstdint>
+#include <expected>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "file_io.hpp"
 #include "json_application.hpp"
 #include "json_document.hpp"
 #include "json_profile.hpp"
 #include "json_text.hpp"
+#include "profile_dump_writer.hpp"
 #include "read_invariants.hpp"
+#include "vexa_package/profile_visitor.hpp"
 
 namespace vexa_package::fuzzing {
 
 namespace detail {
 
-template <typename Model, typename FromJson, typename ToJson>
+// The JSON of `vexa-package profile dump`, which streams into a file while the report is
+// read; the file is this process's own, in the temporary directory.
+[[nodiscard]] inline std::expected<std::string, std::string> dumped_profile(const Bytes& bytes) {
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("vexa-profile-json-fuzz-" + std::to_string(::getpid()) + ".json"))
+                                 .string();
+    {
+        vexa_cli::OutputFile output;
+        if (auto opened = output.open(path); !opened) {
+            return std::unexpected(opened.error());
+        }
+        vexa_cli::ProfileDumpWriter writer(output, false);
+        if (auto read = visit_profile(bytes, writer); !read) {
+            return std::unexpected(to_string(read.error()));
+        }
+        writer.finish();
+        if (auto committed = output.commit(); !committed) {
+            return std::unexpected(committed.error());
+        }
+    }
+    auto text = vexa_cli::read_input(path);
+    std::filesystem::remove(path);
+    if (!text) {
+        return std::unexpected(text.error());
+    }
+    return std::string(text->begin(), text->end());
+}
+
+// `dump(model, bytes)` gives the JSON that `dump` makes of a model written as `bytes`.
+template <typename Model, typename FromJson, typename Dump>
 [[nodiscard]] Violation check_json_input(std::span<const std::uint8_t> input, FromJson from_json,
-                                         ToJson to_json) {
+                                         Dump dump) {
     const std::string_view text(reinterpret_cast<const char*>(input.data()), input.size());
     const auto document = vexa_cli::parse_json_document(text);
     if (!document) {
@@ -45,11 +81,19 @@ template <typename Model, typename FromJson, typename ToJson>
     if (*reread != *model) {
         return std::string("model read back differs from the one written");
     }
-    const std::string dumped = vexa_cli::json_text(to_json(*model), false);
-    if (vexa_cli::json_text(to_json(*reread), false) != dumped) {
+    Bytes rewritten;
+    if (!reread->write(rewritten)) {
+        return std::string("model read back does not write");
+    }
+    const auto dumped = dump(*model, bytes);
+    const auto redumped = dump(*reread, rewritten);
+    if (!dumped || !redumped) {
+        return "model does not dump: " + (dumped ? redumped.error() : dumped.error());
+    }
+    if (*redumped != *dumped) {
         return std::string("model read back dumps to other JSON");
     }
-    const auto redocument = vexa_cli::parse_json_document(dumped);
+    const auto redocument = vexa_cli::parse_json_document(*dumped);
     if (!redocument) {
         return "dumped JSON does not parse: " + redocument.error();
     }
@@ -70,8 +114,10 @@ template <typename Model, typename FromJson, typename ToJson>
     return detail::check_json_input<Application>(
         input,
         [](const vexa_cli::JsonValue& json) { return vexa_cli::application_from_json(json); },
-        [](const Application& application) {
-            return vexa_cli::application_to_json(application, vexa_cli::ByteSpelling::Base64);
+        [](const Application& application,
+           const Bytes&) -> std::expected<std::string, std::string> {
+            return vexa_cli::json_text(
+                vexa_cli::application_to_json(application, vexa_cli::ByteSpelling::Base64), false);
         });
 }
 
@@ -79,7 +125,7 @@ template <typename Model, typename FromJson, typename ToJson>
 [[nodiscard]] inline Violation check_profile_json_input(std::span<const std::uint8_t> input) {
     return detail::check_json_input<ProfileReport>(
         input, [](const vexa_cli::JsonValue& json) { return vexa_cli::profile_from_json(json); },
-        [](const ProfileReport& report) { return vexa_cli::profile_to_json(report); });
+        [](const ProfileReport&, const Bytes& bytes) { return detail::dumped_profile(bytes); });
 }
 
 }  // namespace vexa_package::fuzzing
