@@ -29,7 +29,7 @@ def tile(number, count, cycle, kernel=None):
         duration = rng.choice([0, rng.randrange(1, 300), rng.randrange(300, 5000)])
         metadata = [{"name": "tag", "value": str(index % 3)}] * (index % 3)
         samples.append({"step": {"local_index": index, "phase": index % 5, "epoch": index // 50,
-                                 "operation": operations[index % 4], "kind": kinds[index % 4],
+                                 "operation": operations[index // 2 % 4], "kind": kinds[index % 4],
                                  "kernel": kernel if kernel is not None else kernels[index % 5],
                                  "metadata": metadata},
                         "start_cycle": cycle % 2**32, "end_cycle": (cycle + duration) % 2**32})
@@ -205,6 +205,12 @@ check "start_from=2**32" --from 4294967296
 check "tiles={1,3}, start_from=1000, kernel='e'" --tiles 1,3 --from 1000 --kernel e
 check "kernel='nothing matches'" --kernel 'nothing matches'
 python "assert $same_timelines >= 5, $same_timelines"
+python "
+exec(open('oracle.py').read())
+report = json.load(open('report.json'))
+assert sum(keep_flags(kept(report, operation='mlp', kind='Compute'))) > 0
+assert not unwraps_alike(kept(report, start_from=2**32))
+"
 
 # The filters are checked as they are parsed, on these commands as on the others.
 for command in "trace whole/run.vxprof -o x.pftrace" "svg whole/run.vxprof -o x.svg" \
