@@ -201,6 +201,93 @@ ProfileReport large_profile_report() {
     return report;
 }
 
+namespace {
+
+// One step of a layer of the profiled model: what runs, and about how long it takes.
+struct LayerStep {
+    std::string_view operation;
+    std::string_view kernel;
+    ProfileStepKind kind;
+    std::uint32_t cycles;
+};
+
+constexpr std::array<LayerStep, 16> LAYER_STEPS{{
+    {"input", "copy_in", ProfileStepKind::Exchange, 2000},
+    {"norm1", "layernorm_f16", ProfileStepKind::Compute, 600},
+    {"attention.qkv", "gemm_f16_768x2304", ProfileStepKind::Compute, 4000},
+    {"attention.scores", "attention_scores_f16", ProfileStepKind::Compute, 1500},
+    {"attention.softmax", "softmax_f16", ProfileStepKind::Compute, 800},
+    {"attention.values", "attention_values_f16", ProfileStepKind::Compute, 1500},
+    {"attention.out", "gemm_f16_768x768", ProfileStepKind::Compute, 1400},
+    {"sync", "barrier_all_tiles", ProfileStepKind::Synchronization, 200},
+    {"norm2", "layernorm_f16", ProfileStepKind::Compute, 600},
+    {"mlp.up", "gemm_f16_768x3072", ProfileStepKind::Compute, 5200},
+    {"mlp.act", "gelu_f16", ProfileStepKind::Compute, 300},
+    {"mlp.down", "gemm_f16_3072x768", ProfileStepKind::Compute, 5200},
+    {"output", "copy_out", ProfileStepKind::Exchange, 2000},
+    {"sync", "barrier_all_tiles", ProfileStepKind::Synchronization, 200},
+    {"", "", ProfileStepKind::Idle, 1500},
+    {"weights", "copy_in", ProfileStepKind::Exchange, 2000},
+}};
+
+std::vector<ProfileMetadata> step_metadata(const LayerStep& step, std::uint32_t layer,
+                                           std::uint32_t index) {
+    if (step.kind == ProfileStepKind::Exchange) {
+        return {{.name = "bytes", .value = std::to_string(65536u << (layer % 3))},
+                {.name = "page", .value = std::to_string(index % 8)}};
+    }
+    if (step.kernel.starts_with("gemm")) {
+        return {{.name = "innerBlock", .value = "8"}};
+    }
+    return {};
+}
+
+}  // namespace
+
+ProfileReport tool_profile_report(std::uint32_t seed) {
+    constexpr std::uint32_t tile_count = 64;
+    constexpr std::uint32_t samples_per_tile = 65536;
+    constexpr std::uint32_t layers = 24;
+    ProfileReport report{.clock_hz = 1200000000};
+    report.tiles.reserve(tile_count);
+    for (std::uint32_t tile = 0; tile < tile_count; ++tile) {
+        TileProfile profile{.physical_tile = tile};
+        profile.samples.reserve(samples_per_tile);
+        std::uint32_t state = seed * 2654435761u + tile + 1;
+        const auto next = [&state] {
+            state = state * 1664525u + 1013904223u;
+            return state >> 8;
+        };
+        // Every eighth tile starts just below the top of the counter, which wraps in its run.
+        std::uint64_t cycle = tile % 8 == 7 ? (std::uint64_t{1} << 32) - 30000000 + tile * 1000
+                                            : std::uint64_t{tile} * 1000;
+        for (std::uint32_t i = 0; i < samples_per_tile; ++i) {
+            const LayerStep& step = LAYER_STEPS[i % LAYER_STEPS.size()];
+            const auto layer = static_cast<std::uint32_t>(i / LAYER_STEPS.size() % layers);
+            std::string operation;
+            if (!step.operation.empty()) {
+                operation = "layer" + std::string(layer < 10 ? "0" : "") + std::to_string(layer) +
+                            "." + std::string(step.operation);
+            }
+            const std::uint32_t cycles = step.cycles / 2 + next() % step.cycles;
+            profile.samples.push_back(CycleSample{
+                .step = ProfileStep{.local_index = i,
+                                    .phase = static_cast<std::uint32_t>(i % LAYER_STEPS.size()),
+                                    .epoch = static_cast<std::uint32_t>(
+                                        i / (LAYER_STEPS.size() * layers)),
+                                    .operation = std::move(operation),
+                                    .kind = step.kind,
+                                    .kernel = std::string(step.kernel),
+                                    .metadata = step_metadata(step, layer, i)},
+                .start_cycle = static_cast<std::uint32_t>(cycle),
+                .end_cycle = static_cast<std::uint32_t>(cycle + cycles)});
+            cycle += cycles + next() % 16;
+        }
+        report.tiles.push_back(std::move(profile));
+    }
+    return report;
+}
+
 PlacedBytes::PlacedBytes(std::span<const std::uint8_t> bytes, std::size_t offset)
     : storage_(bytes.size() + 16), size_(bytes.size()) {
     const auto address = reinterpret_cast<std::uintptr_t>(storage_.data());

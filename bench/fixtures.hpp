@@ -26,6 +26,12 @@ namespace vexa_package::bench {
 /// 4 tiles of 1,000,000 samples each, every sample with one metadata entry.
 [[nodiscard]] ProfileReport large_profile_report();
 
+/// A run as the tool meets it: 64 tiles of 65,536 samples (4,194,304 in all) of a 24-layer
+/// model, with kernel and operation names that repeat, zero to two metadata entries per
+/// sample, and counters that wrap on every eighth tile. `seed` varies the durations, so two
+/// seeds give two runs of the same program to compare.
+[[nodiscard]] ProfileReport tool_profile_report(std::uint32_t seed);
+
 /// Bytes at an address of chosen alignment: `offset` bytes past an 8-byte boundary.
 class PlacedBytes {
   public:

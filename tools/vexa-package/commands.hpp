@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "sample_filter.hpp"
+
 namespace vexa_cli {
 
 // Every command returns its exit status and has printed its own messages.
@@ -28,6 +30,12 @@ struct DumpOptions {
     bool hex = false;
     bool compact = false;
 };
+struct ProfileDumpOptions {
+    std::string input;
+    std::string output = "-";
+    bool compact = false;
+    SampleFilterOptions filter;
+};
 struct PackOptions {
     std::string input;
     std::string output;
@@ -35,8 +43,8 @@ struct PackOptions {
 /// A package as lossless JSON, and back.
 int run_dump(const DumpOptions& options);
 int run_pack(const PackOptions& options);
-/// A profile report as lossless JSON, and back.
-int run_profile_dump(const DumpOptions& options);
+/// A profile report as lossless JSON, of the samples that pass the filters, and back.
+int run_profile_dump(const ProfileDumpOptions& options);
 int run_profile_pack(const PackOptions& options);
 
 struct ImageOptions {
@@ -54,6 +62,7 @@ struct TraceOptions {
     /// "json" or "perfetto"; empty: Perfetto for an output ending in .pftrace or
     /// .perfetto-trace, else JSON.
     std::string format;
+    SampleFilterOptions filter;
 };
 /// The report as a trace for Perfetto: its protobuf format, or Chrome trace event JSON.
 int run_profile_trace(const TraceOptions& options);
@@ -62,6 +71,7 @@ struct SvgOptions {
     std::string report;
     std::string output;
     unsigned width = 1200;
+    SampleFilterOptions filter;
 };
 /// The report as an SVG timeline.
 int run_profile_svg(const SvgOptions& options);

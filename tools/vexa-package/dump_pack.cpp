@@ -55,7 +55,7 @@ int run_pack(const PackOptions& options) {
     return stored ? EXIT_OK : fail(stored.error());
 }
 
-int run_profile_dump(const DumpOptions& options) {
+int run_profile_dump(const ProfileDumpOptions& options) {
     const auto bytes = read_report_file(options.input);
     if (!bytes) {
         return fail(bytes.error());
@@ -65,7 +65,8 @@ int run_profile_dump(const DumpOptions& options) {
         return fail(output_name(options.output), opened.error());
     }
     // The JSON is written while the report is read; neither is ever held whole.
-    ProfileDumpWriter writer(output, options.compact);
+    SampleFilter filter(options.filter);
+    ProfileDumpWriter writer(filter, output, options.compact);
     if (auto read = vexa_package::visit_profile(*bytes, writer); !read) {
         return fail(input_name(options.input), read.error());
     }

@@ -56,18 +56,6 @@ std::expected<vexa_package::Application, Failure> load_application(const std::st
     return std::move(file->application);
 }
 
-std::expected<vexa_package::ProfileReport, Failure> load_profile(const std::string& path) {
-    const auto bytes = read_report_file(path);
-    if (!bytes) {
-        return std::unexpected(bytes.error());
-    }
-    auto report = vexa_package::ProfileReport::read(*bytes);
-    if (!report) {
-        return std::unexpected(Failure{input_name(path), to_string(report.error())});
-    }
-    return std::move(*report);
-}
-
 std::expected<void, Failure> visit_profile_file(const std::string& path,
                                                 vexa_package::ProfileVisitor& visitor) {
     const auto bytes = read_report_file(path);

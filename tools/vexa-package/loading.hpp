@@ -33,11 +33,6 @@ struct PackageFile {
 /// Reads the bytes of a profile report file (`-`: standard input), refusing an application
 /// package, which would otherwise read as a report of nonsense.
 [[nodiscard]] std::expected<vexa_package::Bytes, Failure> read_report_file(const std::string& path);
-/// Reads a profile report file (`-`: standard input) and decodes it with the library. An
-/// application package is refused before it is decoded, since it would read as a report of
-/// nonsense.
-[[nodiscard]] std::expected<vexa_package::ProfileReport, Failure> load_profile(
-    const std::string& path);
 /// Reads a profile report file and streams it through `visitor`, with the same refusal of
 /// packages; only the file's bytes are held.
 [[nodiscard]] std::expected<void, Failure> visit_profile_file(

@@ -22,10 +22,10 @@ JsonOutput empty_tile(std::uint32_t physical_tile) {
 
 }  // namespace
 
-ProfileDumpWriter::ProfileDumpWriter(OutputFile& output, bool compact)
-    : output_(output), compact_(compact) {}
+ProfileDumpWriter::ProfileDumpWriter(SampleFilter& filter, OutputFile& output, bool compact)
+    : FilteredVisitor(filter), output_(output), compact_(compact) {}
 
-void ProfileDumpWriter::header(const ProfileHeaderView& header) {
+void ProfileDumpWriter::on_header(const ProfileHeaderView& header) {
     clock_hz_ = header.clock_hz;
     held_ = {{"clock_hz", header.clock_hz}, {"tiles", JsonOutput::array()}};
     // One line holds no sample, so the compact form has nothing to wait for.
@@ -48,50 +48,61 @@ void ProfileDumpWriter::stream() {
     held_ = nullptr;
 }
 
-void ProfileDumpWriter::tile(const TileProfileView& tile) {
-    if (!streaming_ &&
-        (tile.sample_count != 0 || held_["tiles"].size() == MOST_TILES_ON_ONE_LINE)) {
-        stream();
-    }
-    if (!streaming_) {
-        held_["tiles"].push_back(empty_tile(tile.physical_tile));
-        return;
-    }
-    text_.clear();
-    if (compact_) {
-        text_.append(first_tile_ ? "" : ",").append("{\"physical_tile\":");
-        text_.append(std::to_string(tile.physical_tile)).append(",\"samples\":[");
+void ProfileDumpWriter::open_tile(bool empty) {
+    text_.assign(first_tile_ ? "" : ",\n").append(2 * TILE_DEPTH, ' ');
+    if (empty) {
+        append_json_text(empty_tile(physical_tile_), TILE_DEPTH, text_);
     } else {
-        text_.append(first_tile_ ? "" : ",\n").append(2 * TILE_DEPTH, ' ');
-        if (tile.sample_count == 0) {
-            append_json_text(empty_tile(tile.physical_tile), TILE_DEPTH, text_);
-        } else {
-            text_.append("{\n      \"physical_tile\": ").append(std::to_string(tile.physical_tile));
-            text_.append(",\n      \"samples\": [\n");
-        }
+        text_.append("{\n      \"physical_tile\": ").append(std::to_string(physical_tile_));
+        text_.append(",\n      \"samples\": [\n");
     }
     output_.write(text_);
     first_tile_ = false;
-    first_sample_ = true;
 }
 
-void ProfileDumpWriter::sample(const CycleSampleView& sample) {
+void ProfileDumpWriter::on_tile(const TileProfileView& tile) {
+    physical_tile_ = tile.physical_tile;
+    first_sample_ = true;
+    if (compact_) {
+        text_.assign(first_tile_ ? "" : ",").append("{\"physical_tile\":");
+        text_.append(std::to_string(tile.physical_tile)).append(",\"samples\":[");
+        output_.write(text_);
+        first_tile_ = false;
+    }
+}
+
+void ProfileDumpWriter::on_sample(const KeptSample& kept) {
     text_.clear();
     if (compact_) {
-        text_.append(first_sample_ ? "" : ",").append(sample_to_json(sample).dump(-1, ' ', false));
+        text_.append(first_sample_ ? "" : ",");
+        text_.append(sample_to_json(kept.sample).dump(-1, ' ', false));
     } else {
+        if (first_sample_) {
+            if (!streaming_) {
+                stream();
+            }
+            open_tile(false);
+            text_.clear();
+        }
         text_.append(first_sample_ ? "" : ",\n").append(2 * SAMPLE_DEPTH, ' ');
-        append_json_text(sample_to_json(sample), SAMPLE_DEPTH, text_);
+        append_json_text(sample_to_json(kept.sample), SAMPLE_DEPTH, text_);
     }
     output_.write(text_);
     first_sample_ = false;
 }
 
-void ProfileDumpWriter::tile_end(const TileProfileView& tile) {
+void ProfileDumpWriter::on_tile_end(const TileProfileView& /*tile*/) {
     if (compact_) {
         output_.write("]}");
-    } else if (streaming_ && tile.sample_count != 0) {
+    } else if (!first_sample_) {
         output_.write("\n      ]\n    }");
+    } else if (streaming_ || held_["tiles"].size() == MOST_TILES_ON_ONE_LINE) {
+        if (!streaming_) {
+            stream();
+        }
+        open_tile(true);
+    } else {
+        held_["tiles"].push_back(empty_tile(physical_tile_));
     }
 }
 

@@ -84,36 +84,4 @@ ProfileStatistics StatisticsCollector::finish() {
     return std::move(statistics_);
 }
 
-ProfileStatistics profile_statistics(const vexa_package::ProfileReport& report) {
-    SampleFilter everything{SampleFilterOptions{}};
-    StatisticsCollector collector(everything);
-    collector.header({.clock_hz = report.clock_hz, .tile_count = report.tiles.size()});
-    std::vector<vexa_package::ProfileMetadataView> metadata;
-    for (std::size_t t = 0; t < report.tiles.size(); ++t) {
-        const vexa_package::TileProfile& tile = report.tiles[t];
-        const vexa_package::TileProfileView view{
-            .index = t, .physical_tile = tile.physical_tile, .sample_count = tile.samples.size()};
-        collector.tile(view);
-        for (std::size_t i = 0; i < tile.samples.size(); ++i) {
-            const vexa_package::CycleSample& sample = tile.samples[i];
-            metadata.clear();
-            for (const vexa_package::ProfileMetadata& entry : sample.step.metadata) {
-                metadata.push_back({entry.name, entry.value});
-            }
-            collector.sample({.index = i,
-                              .local_index = sample.step.local_index,
-                              .phase = sample.step.phase,
-                              .epoch = sample.step.epoch,
-                              .operation = sample.step.operation,
-                              .kind = sample.step.kind,
-                              .kernel = sample.step.kernel,
-                              .metadata = metadata,
-                              .start_cycle = sample.start_cycle,
-                              .end_cycle = sample.end_cycle});
-        }
-        collector.tile_end(view);
-    }
-    return collector.finish();
-}
-
 }  // namespace vexa_cli

@@ -96,7 +96,4 @@ class StatisticsCollector final : public FilteredVisitor {
     Tally operations_;
 };
 
-/// The statistics of a report already in memory, every sample kept.
-[[nodiscard]] ProfileStatistics profile_statistics(const vexa_package::ProfileReport& report);
-
 }  // namespace vexa_cli

@@ -12,6 +12,7 @@
 #include "file_io.hpp"
 #include "loading.hpp"
 #include "profile_timeline.hpp"
+#include "sample_filter.hpp"
 #include "svg_writer.hpp"
 #include "text_format.hpp"
 
@@ -142,23 +143,11 @@ void rect(std::string& out, double x, double y, double width, std::size_t kind,
     out.append("><title>").append(xml_text(title)).append("</title></rect>\n");
 }
 
-// The figures the picture needs before its first row: they take a first pass over the report.
-class Extent final : public ProfileVisitor {
+// The figures the picture needs before its first row: they take a first pass over the kept
+// samples.
+class Extent final : public FilteredVisitor {
   public:
-    void header(const ProfileHeaderView& header) override { clock_hz = header.clock_hz; }
-    void tile(const TileProfileView& /*tile*/) override {
-        ++rows;
-        unwrapper_ = CycleUnwrapper{};
-    }
-    void sample(const CycleSampleView& sample) override {
-        const PlacedSample placed = place(unwrapper_, sample);
-        ++samples;
-        // Sums of 32-bit durations stay far below 2^64 for any report that fits in memory.
-        kind_cycles[kind_index(sample.kind)] += sample_cycles(sample);
-        cycles += sample_cycles(sample);
-        earliest = std::min(earliest.value_or(placed.start), placed.start);
-        latest = std::max(latest, placed.end);
-    }
+    using FilteredVisitor::FilteredVisitor;
 
     [[nodiscard]] std::uint64_t covered() const { return earliest ? latest - *earliest : 0; }
 
@@ -171,20 +160,30 @@ class Extent final : public ProfileVisitor {
     std::uint64_t latest = 0;
 
   private:
-    CycleUnwrapper unwrapper_;
+    void on_header(const ProfileHeaderView& header) override { clock_hz = header.clock_hz; }
+    void on_tile(const TileProfileView& /*tile*/) override { ++rows; }
+    void on_sample(const KeptSample& kept) override {
+        ++samples;
+        // Sums of 32-bit durations stay far below 2^64 for any report that fits in memory.
+        kind_cycles[kind_index(kept.sample.kind)] += kept.cycles;
+        cycles += kept.cycles;
+        earliest = std::min(earliest.value_or(kept.start), kept.start);
+        latest = std::max(latest, kept.end);
+    }
 };
 
-// Draws one row per tile entry on the second pass: samples a pixel wide or more as bars of
+// Draws one row per kept tile entry on the second pass: samples a pixel wide or more as bars of
 // their own; narrower ones gathered per pixel column, and neighbouring columns of the same
 // kind and fill drawn as one bar. What a row holds is bounded by the plot width, however many
 // samples the tile has, and each row is written out when its tile ends.
-class Rows final : public ProfileVisitor {
+class Rows final : public FilteredVisitor {
   public:
-    Rows(OutputFile& output, const Layout& layout) : output_(output), layout_(layout) {}
+    Rows(SampleFilter& filter, OutputFile& output, const Layout& layout)
+        : FilteredVisitor(filter), output_(output), layout_(layout) {}
 
-    void tile(const TileProfileView& tile) override {
+  private:
+    void on_tile(const TileProfileView& tile) override {
         physical_tile_ = tile.physical_tile;
-        unwrapper_ = CycleUnwrapper{};
         columns_.assign(layout_.plot_width, Column{});
         bars_.clear();
         out_.clear();
@@ -197,10 +196,10 @@ class Rows final : public ProfileVisitor {
         out_.append(std::to_string(tile.physical_tile)).append("</text>\n");
     }
 
-    void sample(const CycleSampleView& sample) override {
-        const PlacedSample placed = place(unwrapper_, sample);
-        const double x0 = static_cast<double>(placed.start - layout_.origin) * layout_.scale;
-        const double x1 = static_cast<double>(placed.end - layout_.origin) * layout_.scale;
+    void on_sample(const KeptSample& kept) override {
+        const CycleSampleView& sample = kept.sample;
+        const double x0 = static_cast<double>(kept.start - layout_.origin) * layout_.scale;
+        const double x1 = static_cast<double>(kept.end - layout_.origin) * layout_.scale;
         const std::size_t kind = kind_index(sample.kind);
         if (x1 - x0 >= 1) {
             rect(bars_, LABEL_WIDTH + x0, top_, x1 - x0, kind, "1",
@@ -221,7 +220,7 @@ class Rows final : public ProfileVisitor {
         column.longest.offer(sample);
     }
 
-    void tile_end(const TileProfileView& /*tile*/) override {
+    void on_tile_end(const TileProfileView& /*tile*/) override {
         merged_bars();
         // Whole samples are drawn over the merged columns.
         out_ += bars_;
@@ -229,7 +228,6 @@ class Rows final : public ProfileVisitor {
         top_ += ROW_PITCH;
     }
 
-  private:
     // A run of columns shares its dominant kind and fill level, which colour its bar.
     void merged_bars() {
         std::size_t run_start = 0;
@@ -267,7 +265,6 @@ class Rows final : public ProfileVisitor {
     const Layout& layout_;
     double top_ = ROWS_TOP;
     std::uint32_t physical_tile_ = 0;
-    CycleUnwrapper unwrapper_;
     std::vector<Column> columns_;
     std::string bars_;
     std::string out_;
@@ -365,22 +362,23 @@ std::string svg_head(const Extent& extent, const Layout& layout, std::string_vie
 }
 
 // Two passes over the report, neither of which keeps its samples: the first for the extent
-// of the time line, the second for the rows.
+// of the kept samples' time line, the second for the rows.
 std::expected<std::size_t, vexa_package::PackageError> write_svg(
     OutputFile& output, std::span<const std::uint8_t> report, std::string_view source,
-    unsigned width) {
-    Extent extent;
+    const SvgOptions& options) {
+    SampleFilter filter(options.filter);
+    Extent extent(filter);
     if (auto read = visit_profile(report, extent); !read) {
         return std::unexpected(std::move(read.error()));
     }
     Layout layout{.clock_hz = extent.clock_hz};
-    layout.plot_width = static_cast<std::size_t>(width - LABEL_WIDTH - RIGHT_MARGIN);
+    layout.plot_width = static_cast<std::size_t>(options.width - LABEL_WIDTH - RIGHT_MARGIN);
     layout.origin = extent.earliest.value_or(0);
     layout.span = std::max<std::uint64_t>(extent.covered(), 1);
     layout.scale = static_cast<double>(layout.plot_width) / static_cast<double>(layout.span);
 
-    output.write(svg_head(extent, layout, source, width));
-    Rows rows(output, layout);
+    output.write(svg_head(extent, layout, source, options.width));
+    Rows rows(filter, output, layout);
     if (auto read = visit_profile(report, rows); !read) {
         return std::unexpected(std::move(read.error()));
     }
@@ -403,7 +401,7 @@ int run_profile_svg(const SvgOptions& options) {
     const std::string name = options.report == STANDARD_STREAM
                                  ? input_name(options.report)
                                  : std::filesystem::path(options.report).filename().string();
-    const auto rows = write_svg(output, *bytes, name, options.width);
+    const auto rows = write_svg(output, *bytes, name, options);
     if (!rows) {
         return fail(input_name(options.report), rows.error());
     }

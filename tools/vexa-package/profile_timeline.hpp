@@ -22,9 +22,6 @@ inline constexpr std::array<vexa_package::ProfileStepKind, 4> STEP_KINDS{
 
 /// The cycles a sample took: `end_cycle − start_cycle` modulo 2^32, because the 32-bit
 /// counter may have wrapped while the step ran.
-[[nodiscard]] inline std::uint32_t sample_cycles(const vexa_package::CycleSample& sample) {
-    return sample.end_cycle - sample.start_cycle;
-}
 [[nodiscard]] inline std::uint32_t sample_cycles(const vexa_package::CycleSampleView& sample) {
     return sample.end_cycle - sample.start_cycle;
 }
@@ -40,29 +37,6 @@ class CycleUnwrapper {
   private:
     std::optional<std::uint64_t> previous_;
 };
-
-/// A sample placed on its tile's unwrapped time line.
-struct PlacedSample {
-    std::uint64_t start = 0;
-    std::uint64_t end = 0;
-};
-
-/// Places a sample read by `visit_profile`; `unwrapper` has seen its tile's samples before it.
-[[nodiscard]] inline PlacedSample place(CycleUnwrapper& unwrapper,
-                                        const vexa_package::CycleSampleView& sample) {
-    const std::uint64_t start = unwrapper.next(sample.start_cycle);
-    return {.start = start, .end = start + sample_cycles(sample)};
-}
-
-/// Places each sample of a tile in order; `visit(sample, placed)` sees every one.
-template <typename Visit>
-void for_each_placed(const vexa_package::TileProfile& tile, Visit visit) {
-    CycleUnwrapper unwrapper;
-    for (const vexa_package::CycleSample& sample : tile.samples) {
-        const std::uint64_t start = unwrapper.next(sample.start_cycle);
-        visit(sample, PlacedSample{.start = start, .end = start + sample_cycles(sample)});
-    }
-}
 
 /// Seconds for a number of cycles at `clock_hz`; none when the clock is unknown (0 Hz).
 [[nodiscard]] std::optional<double> cycles_to_seconds(std::uint64_t cycles, std::uint64_t clock_hz);

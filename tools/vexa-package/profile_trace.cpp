@@ -37,7 +37,9 @@ int run_profile_trace(const TraceOptions& options) {
     } else {
         writer = std::make_unique<JsonTraceWriter>(output, input_name(options.report));
     }
-    if (auto read = vexa_package::visit_profile(*bytes, *writer); !read) {
+    SampleFilter filter(options.filter);
+    FilteredTrace trace(filter, *writer);
+    if (auto read = vexa_package::visit_profile(*bytes, trace); !read) {
         return fail(input_name(options.report), read.error());
     }
     writer->finish();

@@ -18,19 +18,15 @@ void TraceWriter::header(const vexa_package::ProfileHeaderView& header) {
 }
 
 void TraceWriter::tile(const vexa_package::TileProfileView& tile) {
-    // Each tile entry is unwrapped on its own, also when a physical tile appears twice.
-    physical_tile_ = tile.physical_tile;
-    unwrapper_ = CycleUnwrapper{};
     entry(tile.physical_tile, tracks_.insert(tile.physical_tile).second);
 }
 
-void TraceWriter::sample(const vexa_package::CycleSampleView& sample) {
-    const PlacedSample placed = place(unwrapper_, sample);
+void TraceWriter::sample(const KeptSample& kept) {
     ++slices_;
-    slice({.physical_tile = physical_tile_,
-           .start = trace_nanoseconds(placed.start, clock_hz_),
-           .end = trace_nanoseconds(placed.end, clock_hz_)},
-          sample);
+    slice({.physical_tile = kept.physical_tile,
+           .start = trace_nanoseconds(kept.start, clock_hz_),
+           .end = trace_nanoseconds(kept.end, clock_hz_)},
+          kept.sample);
 }
 
 }  // namespace vexa_cli

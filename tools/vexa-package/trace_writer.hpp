@@ -6,17 +6,20 @@
 #include <string>
 #include <string_view>
 
-#include "profile_timeline.hpp"
+#include "sample_filter.hpp"
 #include "vexa_package/profile_visitor.hpp"
 
 namespace vexa_cli {
 
 /// What a trace file shows, whatever its format: one track per physical tile, announced
-/// before the first slice on it, and one slice per sample on its tile's unwrapped time line.
-/// A writer is handed to `visit_profile` and then ended with `finish`; it keeps only the set of
-/// tiles seen, never the samples.
-class TraceWriter : public vexa_package::ProfileVisitor {
+/// before the first slice on it, and one slice per kept sample at its place on its tile's
+/// unwrapped time line. A writer is fed by a `FilteredVisitor` (`FilteredTrace`) while the
+/// report is read and then ended with `finish`; it keeps only the set of tiles seen, never the
+/// samples.
+class TraceWriter {
   public:
+    virtual ~TraceWriter() = default;
+
     /// One sample on the trace's time line, in nanoseconds; `end` is never before `start`.
     struct Slice {
         std::uint32_t physical_tile = 0;
@@ -24,9 +27,9 @@ class TraceWriter : public vexa_package::ProfileVisitor {
         std::uint64_t end = 0;
     };
 
-    void header(const vexa_package::ProfileHeaderView& header) final;
-    void tile(const vexa_package::TileProfileView& tile) final;
-    void sample(const vexa_package::CycleSampleView& sample) final;
+    void header(const vexa_package::ProfileHeaderView& header);
+    void tile(const vexa_package::TileProfileView& tile);
+    void sample(const KeptSample& kept);
 
     /// Ends the trace once the whole report was read; some formats need no ending.
     virtual void finish() {}
@@ -53,9 +56,24 @@ class TraceWriter : public vexa_package::ProfileVisitor {
     std::string device_name_;
     std::uint64_t clock_hz_ = 0;
     std::size_t slices_ = 0;
-    std::uint32_t physical_tile_ = 0;
-    CycleUnwrapper unwrapper_;
     std::set<std::uint32_t> tracks_;
+};
+
+/// Hands the samples that pass the filters to a trace writer, at the places they have on the
+/// unfiltered time line.
+class FilteredTrace final : public FilteredVisitor {
+  public:
+    FilteredTrace(SampleFilter& filter, TraceWriter& writer)
+        : FilteredVisitor(filter), writer_(&writer) {}
+
+  private:
+    void on_header(const vexa_package::ProfileHeaderView& header) override {
+        writer_->header(header);
+    }
+    void on_tile(const vexa_package::TileProfileView& tile) override { writer_->tile(tile); }
+    void on_sample(const KeptSample& kept) override { writer_->sample(kept); }
+
+    TraceWriter* writer_;
 };
 
 }  // namespace vexa_cli

@@ -3,6 +3,7 @@
 #include "command.hpp"
 #include "command_options.hpp"
 #include "commands.hpp"
+#include "sample_filter.hpp"
 
 namespace vexa_cli {
 
@@ -16,6 +17,7 @@ CommandAction declare_profile_trace(CLI::App& command) {
                     ".perfetto-trace, json for any other FILE and for standard output")
         ->check(CLI::IsMember({"perfetto", "json"}))
         ->type_name("FORMAT");
+    add_filter_options(command, options->filter);
     footer(command,
            "One track per physical tile, in tile order; one slice per sample, named by its kernel\n"
            "(or operation), with its kind as category and operation, local index, phase, epoch\n"
@@ -24,9 +26,9 @@ CommandAction declare_profile_trace(CLI::App& command) {
            "nanosecond. Perfetto's protobuf format is several times smaller than JSON and loads\n"
            "far larger runs; open either with \"Open trace file\" at ui.perfetto.dev (JSON also\n"
            "in chrome://tracing).\n" +
-               std::string(UNWRAPPING) +
+               std::string(FILTER_HELP) + "\n" + std::string(UNWRAPPING) +
                "\nExamples: vexa-package profile trace run.vxprof -o run.pftrace\n"
-               "          vexa-package profile trace run.vxprof -o trace.json");
+               "          vexa-package profile trace run.vxprof -o trace.json --tiles 0-3,8");
     return [options] { return run_profile_trace(*options); };
 }
 
