@@ -34,8 +34,10 @@ std::expected<StreamedOutput, std::string> StreamedOutput::open(const std::strin
     }
     const std::filesystem::path directory =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    std::string temporary =
-        (directory / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
+    // Appended piece by piece: GCC 12 at -O3 falsely reports "." + string as overlapping.
+    std::string name = ".";
+    name.append(target.filename().string()).append(".tmp-XXXXXX");
+    std::string temporary = (directory / name).string();
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
         return std::unexpected(reason("cannot create a file beside it"));
