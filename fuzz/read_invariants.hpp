@@ -1,7 +1,8 @@
 #pragma once
 
 // What must hold for any input given to the two readers, shared by the fuzz targets and the
-// in-process mutation tests. Every check returns a description of the first thing that did
+// in-process mutation tests; reports are also checked against the streaming reader
+// (visit_invariants.hpp). Every check returns a description of the first thing that did
 // not hold, or nothing; the fuzz targets abort on a description, the tests report it.
 //
 // Header-only so that the test program, which builds only the sources of tests/, can use the
@@ -20,11 +21,10 @@
 
 #include "vexa_package/application.hpp"
 #include "vexa_package/profile.hpp"
+#include "violation.hpp"
+#include "visit_invariants.hpp"
 
 namespace vexa_package::fuzzing {
-
-/// The first broken invariant, or nothing when all of them held.
-using Violation = std::optional<std::string>;
 
 /// Error kinds each reader may return; `Io` comes from neither.
 [[nodiscard]] inline bool application_read_may_fail_with(PackageError::Kind kind) noexcept {
@@ -195,12 +195,15 @@ template <typename Value, typename Read, typename ReadStream, typename MayFail, 
         application_read_may_fail_with, check_application_invariants);
 }
 
-/// Everything `ProfileReport::read` must do with one arbitrary input.
+/// Everything `ProfileReport::read` and `visit_profile` must do with one arbitrary input.
 [[nodiscard]] inline Violation check_profile_input(std::span<const std::uint8_t> input) {
-    return detail::check_input<ProfileReport>(
-        input, [](std::span<const std::uint8_t> bytes) { return ProfileReport::read(bytes); },
-        [](kj::InputStream& stream) { return ProfileReport::read(stream); },
-        profile_read_may_fail_with, check_profile_invariants);
+    if (auto broken = detail::check_input<ProfileReport>(
+            input, [](std::span<const std::uint8_t> bytes) { return ProfileReport::read(bytes); },
+            [](kj::InputStream& stream) { return ProfileReport::read(stream); },
+            profile_read_may_fail_with, check_profile_invariants)) {
+        return broken;
+    }
+    return check_visit_input(input);
 }
 
 }  // namespace vexa_package::fuzzing

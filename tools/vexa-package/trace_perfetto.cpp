@@ -10,6 +10,8 @@ namespace {
 
 using namespace vexa_package;
 using perfetto::protos::DebugAnnotation;
+using perfetto::protos::EventName;
+using perfetto::protos::InternedData;
 using perfetto::protos::TracePacket;
 using perfetto::protos::TrackDescriptor;
 using perfetto::protos::TrackEvent;
@@ -25,6 +27,10 @@ constexpr std::uint8_t PACKET_TAG = (1 << 3) | 2;
 constexpr std::size_t MOST_FRAME_BYTES = 1 + 10;
 // TracePacket.timestamp as a varint.
 constexpr std::uint8_t TIMESTAMP_TAG = TracePacket::kTimestampFieldNumber << 3;
+// Field numbers as the wire writer takes them.
+constexpr auto field(int number) {
+    return static_cast<std::uint32_t>(number);
+}
 // The annotations every slice has, interned first at each tile entry.
 constexpr std::array<std::string_view, 4> STEP_FIELDS{"operation", "local_index", "phase", "epoch"};
 constexpr std::uint64_t OPERATION_ID = 1;
@@ -74,22 +80,19 @@ PerfettoTraceWriter::InternedId PerfettoTraceWriter::intern(Interned& table,
     return {.id = id, .added = true};
 }
 
+void PerfettoTraceWriter::write_framed(std::string_view packet) {
+    std::uint8_t frame[MOST_FRAME_BYTES];
+    frame[0] = PACKET_TAG;
+    const std::uint8_t* const frame_end =
+        google::protobuf::io::CodedOutputStream::WriteVarint64ToArray(packet.size(), frame + 1);
+    output_.write(std::string_view(reinterpret_cast<const char*>(frame),
+                                   static_cast<std::size_t>(frame_end - frame)));
+    output_.write(packet);
+}
+
 void PerfettoTraceWriter::write_packet(const TracePacket& packet) {
-    const std::size_t size = packet.ByteSizeLong();
-    bytes_.resize(MOST_FRAME_BYTES + size);
-    auto* const frame = reinterpret_cast<std::uint8_t*>(bytes_.data());
-    std::size_t length = 0;
-    frame[length++] = PACKET_TAG;
-    for (std::uint64_t rest = size;; rest >>= 7) {
-        const auto low = static_cast<std::uint8_t>(rest & 0x7f);
-        if (rest < 0x80) {
-            frame[length++] = low;
-            break;
-        }
-        frame[length++] = static_cast<std::uint8_t>(low | 0x80);
-    }
-    packet.SerializeWithCachedSizesToArray(frame + length);
-    output_.write(std::string_view(bytes_.data(), length + size));
+    packet.SerializeToString(&bytes_);
+    write_framed(bytes_);
 }
 
 void PerfettoTraceWriter::begin() {
@@ -120,103 +123,133 @@ void PerfettoTraceWriter::entry(std::uint32_t physical_tile, bool new_track) {
     packet_.mutable_trace_packet_defaults()->mutable_track_event_defaults()->set_track_uuid(
         tile_track(physical_tile));
     names_.clear();
-    last_name_.reset();
+    last_name_id_ = 0;
     annotation_names_.clear();
+    last_annotation_id_ = 0;
     categories_ = {};
-    for (const std::string_view field : STEP_FIELDS) {
-        const InternedId id = intern(annotation_names_, field);
+    for (const std::string_view name : STEP_FIELDS) {
+        const InternedId id = intern(annotation_names_, name);
         auto& entry = *packet_.mutable_interned_data()->add_debug_annotation_names();
         entry.set_iid(id.id);
-        entry.set_name(field.data(), field.size());
+        entry.set_name(name.data(), name.size());
     }
     write_packet(packet_);
 }
 
-DebugAnnotation& PerfettoTraceWriter::annotation(TrackEvent& event, std::string_view name) {
-    DebugAnnotation& annotation = *event.add_debug_annotations();
-    const InternedId name_id = intern(annotation_names_, name);
-    if (name_id.id == 0) {
-        annotation.set_name(name.data(), name.size());
-        return annotation;
-    }
-    annotation.set_name_iid(name_id.id);
-    if (name_id.added) {
-        auto& entry = *packet_.mutable_interned_data()->add_debug_annotation_names();
-        entry.set_iid(name_id.id);
-        entry.set_name(std::string(name));
-    }
-    return annotation;
-}
-
-void PerfettoTraceWriter::annotate(TrackEvent& event, std::uint64_t name_id, std::uint64_t value) {
-    DebugAnnotation& annotation = *event.add_debug_annotations();
-    annotation.set_name_iid(name_id);
-    annotation.set_uint_value(value);
+void PerfettoTraceWriter::add_interned(std::uint32_t table, std::uint64_t id,
+                                       std::string_view text) {
+    entry_.clear();
+    entry_.varint_field(field(EventName::kIidFieldNumber), id);
+    entry_.bytes_field(field(EventName::kNameFieldNumber), text);
+    interned_.message_field(table, entry_);
 }
 
 std::uint64_t PerfettoTraceWriter::name_id(std::string_view name) {
     // Neighbouring samples often run the same kernel: the last name is checked first.
-    if (last_name_ && last_name_->first == name) {
-        return last_name_->second;
+    if (last_name_id_ != 0 && last_name_ == name) {
+        return last_name_id_;
     }
     const InternedId id = intern(names_, name);
     if (id.added) {
-        auto& entry = *packet_.mutable_interned_data()->add_event_names();
-        entry.set_iid(id.id);
-        entry.set_name(name.data(), name.size());
+        add_interned(field(InternedData::kEventNamesFieldNumber), id.id, name);
     }
     if (id.id != 0) {
-        last_name_.emplace(std::string(name), id.id);
+        last_name_.assign(name);
+        last_name_id_ = id.id;
     }
     return id.id;
 }
 
-void PerfettoTraceWriter::slice(const Slice& slice, const CycleSampleView& sample) {
-    packet_.Clear();
-    packet_.set_timestamp(slice.start);
-    packet_.set_trusted_packet_sequence_id(SEQUENCE_ID);
-    packet_.set_sequence_flags(NEEDS_INCREMENTAL_STATE);
-    TrackEvent& event = *packet_.mutable_track_event();
-    event.set_type(TrackEvent::TYPE_SLICE_BEGIN);
-
-    const std::string_view name = sample_name(sample);
-    if (const std::uint64_t id = name_id(name); id != 0) {
-        event.set_name_iid(id);
-    } else {
-        event.set_name(name.data(), name.size());
+std::uint64_t PerfettoTraceWriter::annotation_name_id(std::string_view name) {
+    // Steps mostly carry the same attribute names.
+    if (last_annotation_id_ != 0 && last_annotation_name_ == name) {
+        return last_annotation_id_;
     }
+    const InternedId id = intern(annotation_names_, name);
+    if (id.added) {
+        add_interned(field(InternedData::kDebugAnnotationNamesFieldNumber), id.id, name);
+    }
+    if (id.id != 0) {
+        last_annotation_name_.assign(name);
+        last_annotation_id_ = id.id;
+    }
+    return id.id;
+}
+
+void PerfettoTraceWriter::annotate(std::uint64_t name_id, std::uint64_t value) {
+    annotation_.clear();
+    annotation_.varint_field(field(DebugAnnotation::kNameIidFieldNumber), name_id);
+    annotation_.varint_field(field(DebugAnnotation::kUintValueFieldNumber), value);
+    event_.message_field(field(TrackEvent::kDebugAnnotationsFieldNumber), annotation_);
+}
+
+void PerfettoTraceWriter::annotate(std::string_view name, std::string_view value) {
+    annotation_.clear();
+    if (const std::uint64_t id = annotation_name_id(name); id != 0) {
+        annotation_.varint_field(field(DebugAnnotation::kNameIidFieldNumber), id);
+        annotation_.bytes_field(field(DebugAnnotation::kStringValueFieldNumber), value);
+    } else {
+        annotation_.bytes_field(field(DebugAnnotation::kStringValueFieldNumber), value);
+        annotation_.bytes_field(field(DebugAnnotation::kNameFieldNumber), name);
+    }
+    event_.message_field(field(TrackEvent::kDebugAnnotationsFieldNumber), annotation_);
+}
+
+void PerfettoTraceWriter::slice(const Slice& slice, const CycleSampleView& sample) {
+    // The begin packet is written field by field in number order, as libprotobuf would write
+    // it: its parts are known only here, and building message objects for millions of
+    // packets would take longer than the rest of the trace. Interned texts that are new go
+    // into the same packet, by table: categories, then names, then annotation names.
+    event_.clear();
+    interned_.clear();
     const std::uint64_t category = category_id(sample.kind);
-    event.add_category_iids(category);
+    event_.varint_field(field(TrackEvent::kCategoryIidsFieldNumber), category);
     if (bool& known = categories_[category - 1]; !known) {
         known = true;
-        auto& entry = *packet_.mutable_interned_data()->add_event_categories();
-        entry.set_iid(category);
-        entry.set_name(std::string(to_string(sample.kind)));
+        add_interned(field(InternedData::kEventCategoriesFieldNumber), category,
+                     to_string(sample.kind));
     }
+    const std::string_view name = sample_name(sample);
+    const std::uint64_t name_iid = name_id(name);
 
-    DebugAnnotation& operation = *event.add_debug_annotations();
-    operation.set_name_iid(OPERATION_ID);
-    operation.set_string_value(sample.operation.data(), sample.operation.size());
-    annotate(event, LOCAL_INDEX_ID, sample.local_index);
-    annotate(event, PHASE_ID, sample.phase);
-    annotate(event, EPOCH_ID, sample.epoch);
+    annotation_.clear();
+    annotation_.varint_field(field(DebugAnnotation::kNameIidFieldNumber), OPERATION_ID);
+    annotation_.bytes_field(field(DebugAnnotation::kStringValueFieldNumber), sample.operation);
+    event_.message_field(field(TrackEvent::kDebugAnnotationsFieldNumber), annotation_);
+    annotate(LOCAL_INDEX_ID, sample.local_index);
+    annotate(PHASE_ID, sample.phase);
+    annotate(EPOCH_ID, sample.epoch);
     for (const ProfileMetadataView& entry : sample.metadata) {
-        annotation(event, entry.name).set_string_value(entry.value.data(), entry.value.size());
+        annotate(entry.name, entry.value);
     }
-    write_packet(packet_);
+    event_.varint_field(field(TrackEvent::kTypeFieldNumber), TrackEvent::TYPE_SLICE_BEGIN);
+    if (name_iid != 0) {
+        event_.varint_field(field(TrackEvent::kNameIidFieldNumber), name_iid);
+    } else {
+        event_.bytes_field(field(TrackEvent::kNameFieldNumber), name);
+    }
 
-    // The end packet as libprotobuf writes it: the timestamp field, then the fixed tail.
-    std::uint8_t timestamp[MOST_FRAME_BYTES];
-    timestamp[0] = TIMESTAMP_TAG;
-    const std::uint8_t* const timestamp_end =
-        google::protobuf::io::CodedOutputStream::WriteVarint64ToArray(slice.end, timestamp + 1);
-    const auto timestamp_size = static_cast<std::size_t>(timestamp_end - timestamp);
-    bytes_.assign(1, static_cast<char>(PACKET_TAG));
-    // An end packet is far shorter than 128 bytes, so its length takes one byte.
-    bytes_.push_back(static_cast<char>(timestamp_size + end_tail_.size()));
-    bytes_.append(reinterpret_cast<const char*>(timestamp), timestamp_size);
-    bytes_.append(end_tail_);
-    output_.write(bytes_);
+    packet_bytes_.clear();
+    packet_bytes_.varint_field(field(TracePacket::kTimestampFieldNumber), slice.start);
+    packet_bytes_.varint_field(field(TracePacket::kTrustedPacketSequenceIdFieldNumber),
+                               SEQUENCE_ID);
+    packet_bytes_.message_field(field(TracePacket::kTrackEventFieldNumber), event_);
+    if (!interned_.empty()) {
+        packet_bytes_.message_field(field(TracePacket::kInternedDataFieldNumber), interned_);
+    }
+    packet_bytes_.varint_field(field(TracePacket::kSequenceFlagsFieldNumber),
+                               NEEDS_INCREMENTAL_STATE);
+    write_framed(packet_bytes_.view());
+
+    // The end packet: the timestamp field, then the fixed tail.
+    std::uint8_t end[MOST_FRAME_BYTES];
+    end[0] = TIMESTAMP_TAG;
+    const std::uint8_t* const end_time =
+        google::protobuf::io::CodedOutputStream::WriteVarint64ToArray(slice.end, end + 1);
+    const auto time_size = static_cast<std::size_t>(end_time - end);
+    end_packet_.assign(reinterpret_cast<const char*>(end), time_size);
+    end_packet_.append(end_tail_);
+    write_framed(end_packet_);
 }
 
 }  // namespace vexa_cli

@@ -4,15 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <utility>
 
 #include "file_io.hpp"
 #include "perfetto_trace.pb.h"
 #include "trace_writer.hpp"
+#include "wire_buffer.hpp"
 
 namespace vexa_cli {
 
@@ -51,22 +50,35 @@ class PerfettoTraceWriter final : public TraceWriter {
     void entry(std::uint32_t physical_tile, bool new_track) override;
     void slice(const Slice& slice, const vexa_package::CycleSampleView& sample) override;
 
-    // The id of a slice name, interning it in this packet if new; 0 when it is written out.
+    // Ids of a slice name and of an annotation name, interning them in this packet if new;
+    // 0 when the table is full and the text is written out.
     [[nodiscard]] std::uint64_t name_id(std::string_view name);
-    static void annotate(perfetto::protos::TrackEvent& event, std::uint64_t name_id,
-                         std::uint64_t value);
-    perfetto::protos::DebugAnnotation& annotation(perfetto::protos::TrackEvent& event,
-                                                  std::string_view name);
+    [[nodiscard]] std::uint64_t annotation_name_id(std::string_view name);
+    void add_interned(std::uint32_t table, std::uint64_t id, std::string_view text);
+    void annotate(std::uint64_t name_id, std::uint64_t value);
+    void annotate(std::string_view name, std::string_view value);
+    void write_framed(std::string_view packet);
     void write_packet(const perfetto::protos::TracePacket& packet);
 
     OutputFile& output_;
-    // One packet, cleared and refilled for each, so that its parts are allocated once.
+    // The packets written once per trace or tile entry, as messages.
     perfetto::protos::TracePacket packet_;
-    std::string end_tail_;
     std::string bytes_;
+    // The packets of each slice, written directly; reused so that they allocate only while
+    // they grow.
+    WireBuffer packet_bytes_;
+    WireBuffer event_;
+    WireBuffer annotation_;
+    WireBuffer interned_;
+    WireBuffer entry_;
+    std::string end_tail_;
+    std::string end_packet_;
     Interned names_;
-    std::optional<std::pair<std::string, std::uint64_t>> last_name_;
+    std::string last_name_;
+    std::uint64_t last_name_id_ = 0;
     Interned annotation_names_;
+    std::string last_annotation_name_;
+    std::uint64_t last_annotation_id_ = 0;
     std::array<bool, 4> categories_{};
 };
 

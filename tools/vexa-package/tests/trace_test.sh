@@ -69,9 +69,11 @@ def perfetto_slices(path):
     assert packets[0].sequence_flags == 1, "the first packet clears the incremental state"
     assert all(p.trusted_packet_sequence_id == packets[0].trusted_packet_sequence_id for p in packets)
     def intern(table, entries):
+        texts = table.setdefault(None, set())
         for entry in entries:
-            assert entry.iid not in table and entry.name not in table.values(), ("twice", entry)
+            assert entry.iid not in table and entry.name not in texts, ("twice", entry)
             table[entry.iid] = entry.name
+            texts.add(entry.name)
     tracks, device, order, slices, open_slice, default = {}, None, [], {}, {}, None
     for packet in packets:
         if packet.sequence_flags & 1:
@@ -98,10 +100,11 @@ def perfetto_slices(path):
                 assert packet.sequence_flags == 2 and uuid not in open_slice
                 values = []
                 for a in event.debug_annotations:
-                    key = keys[a.name_iid]
+                    key = a.name if a.HasField("name") else keys[a.name_iid]
                     values.append((key, a.string_value if a.HasField("string_value") else a.uint_value))
                 assert len(event.category_iids) == 1
-                open_slice[uuid] = {"name": names[event.name_iid],
+                name = event.name if event.HasField("name") else names[event.name_iid]
+                open_slice[uuid] = {"name": name,
                                     "kind": categories[event.category_iids[0]],
                                     "start": packet.timestamp, "annotations": values}
             else:
@@ -214,6 +217,29 @@ contains err "standard output: 3386 events"
 run 0 profile trace run.vxprof -o forced.pftrace --format json
 same forced.pftrace trace.json
 python 'import os; assert os.path.getsize("run.pftrace") * 3 < os.path.getsize("trace.json")'
+
+# Past 65536 distinct names of one table the writer stops interning and writes the rest out.
+"$PYTHON" - <<'PY'
+import json
+samples = [{"step": {"local_index": i, "phase": 0, "epoch": 0, "operation": "op",
+                     "kind": "Compute", "kernel": "k%d" % i,
+                     "metadata": [{"name": "m%d" % i, "value": "v"}]},
+            "start_cycle": 10 * i, "end_cycle": 10 * i + 5} for i in range(65540)]
+json.dump({"clock_hz": 1000, "tiles": [{"physical_tile": 1, "samples": samples}]},
+          open("many.json", "w"))
+PY
+"$TOOL" profile pack many.json -o many.vxprof
+run 0 profile trace many.vxprof -o many.pftrace
+python '
+exec(open("oracle.py").read()); check_perfetto("many.json", "many.pftrace", "many.vxprof")
+import perfetto_trace_pb2 as pb
+events = [p.track_event for p in pb.Trace.FromString(open("many.pftrace", "rb").read()).packet
+          if p.track_event.type == 1]
+assert [e.HasField("name") for e in events[65535:]] == [False, True, True, True, True]
+# Four step fields are interned first, so metadata names run out four samples earlier.
+assert [e.debug_annotations[4].HasField("name") for e in events[65530:65534]] == \
+    [False, False, True, True]
+'
 
 # An empty report is a trace with its tracks only.
 printf '{"clock_hz": 1000, "tiles": [{"physical_tile": 4, "samples": []}]}' >empty.json
