@@ -58,7 +58,7 @@ TEST(SegmentPlan, ObjectsPlacedTogetherLandWhereOneByOneWould) {
     constexpr std::uint64_t group_words = 2 + SegmentPlan::text_words(5) + 1 + 2;
     static_assert(group_words == 6);
     // The first segment holds 1024 words: the root pointer, a root of 3 words and the data.
-    for (const std::size_t free_words : {6, 5, 0}) {
+    for (const std::size_t free_words : {std::size_t{6}, std::size_t{5}, std::size_t{0}}) {
         SCOPED_TRACE(free_words);
         const std::size_t data_bytes = (1024 - 4 - free_words) * 8;
         SegmentPlan apart;
