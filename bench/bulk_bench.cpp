@@ -33,7 +33,9 @@ const Bytes& package() {
 
 void bulk_memcpy(benchmark::State& state) {
     const Bytes& source = package();
+    const PageFaultCounter page_faults(state);
     for (auto _ : state) {
+        start_in_fresh_memory(state);
         // Uninitialised fresh memory, as a reader's result is: its page faults are paid here.
         const std::unique_ptr<std::uint8_t[]> copy(new std::uint8_t[source.size()]);
         std::memcpy(copy.get(), source.data(), source.size());
@@ -44,18 +46,23 @@ void bulk_memcpy(benchmark::State& state) {
 }
 
 void bulk_write(benchmark::State& state) {
+    const std::size_t size = package().size();
+    const PageFaultCounter page_faults(state);
     for (auto _ : state) {
+        start_in_fresh_memory(state);
         Bytes output;
         if (!application().write(output)) {
             fail("bulk write failed");
         }
         benchmark::DoNotOptimize(output.data());
     }
-    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(package().size()));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(size));
 }
 
 void read_each_iteration(benchmark::State& state, std::span<const std::uint8_t> input) {
+    const PageFaultCounter page_faults(state);
     for (auto _ : state) {
+        start_in_fresh_memory(state);
         auto read = Application::read(input);
         if (!read) {
             fail("bulk read failed");

@@ -1,6 +1,7 @@
 #include "fixtures.hpp"
 
 #include <malloc.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <array>
@@ -297,6 +298,30 @@ PlacedBytes::PlacedBytes(std::span<const std::uint8_t> bytes, std::size_t offset
 
 void give_back_freed_memory() {
     malloc_trim(0);
+}
+
+void start_in_fresh_memory(benchmark::State& state) {
+    state.PauseTiming();
+    malloc_trim(0);
+    state.ResumeTiming();
+}
+
+namespace {
+
+long minor_page_faults() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+}  // namespace
+
+PageFaultCounter::PageFaultCounter(benchmark::State& state)
+    : state_(state), start_(minor_page_faults()) {}
+
+PageFaultCounter::~PageFaultCounter() {
+    state_.counters["page_faults"] = benchmark::Counter(
+        static_cast<double>(minor_page_faults() - start_), benchmark::Counter::kAvgIterations);
 }
 
 void fail(const char* what) {

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <span>
 
+#include <benchmark/benchmark.h>
+
 #include "vexa_package/application.hpp"
 #include "vexa_package/profile.hpp"
 
@@ -51,6 +53,28 @@ class PlacedBytes {
 /// cases run with fresh memory (bench/main.cpp) do not find it and reuse it without page
 /// faults.
 void give_back_freed_memory();
+
+/// Gives freed memory back to the system at the start of an iteration, outside the timed
+/// part, for the cases compared with copying into fresh memory: once the heap holds a freed
+/// block large enough, malloc serves even blocks above the mmap threshold from it, so without
+/// this a case and its baseline would find warm memory or not depending on the cases that ran
+/// before them. With it, every iteration of both pays the page faults of the memory it uses.
+void start_in_fresh_memory(benchmark::State& state);
+
+/// Reports the minor page faults of the timed iterations of a case, per iteration, as the
+/// counter `page_faults`: whether a case and its baseline touch equally fresh memory shows
+/// there.
+class PageFaultCounter {
+  public:
+    explicit PageFaultCounter(benchmark::State& state);
+    ~PageFaultCounter();
+    PageFaultCounter(const PageFaultCounter&) = delete;
+    PageFaultCounter& operator=(const PageFaultCounter&) = delete;
+
+  private:
+    benchmark::State& state_;
+    long start_;
+};
 
 /// Aborts the benchmark program with a message; fixtures that do not read back as they were
 /// written would make every figure meaningless.

@@ -10,7 +10,8 @@
 //   allocation reuses warm memory and the figures are the work done;
 // - fresh: every block of 128 KiB or more (glibc's initial threshold) is mapped anew and freed
 //   heap memory is given back, as for a program that reads or writes one package; this is the
-//   setting of the cases measured against copying into freshly allocated memory.
+//   setting of the cases measured against copying into freshly allocated memory, which also
+//   give freed memory back before each iteration (start_in_fresh_memory in fixtures.hpp).
 #include <malloc.h>
 
 #include <benchmark/benchmark.h>

@@ -68,7 +68,9 @@ void profile_raw_traversal(benchmark::State& state) {
 
 void profile_write(benchmark::State& state) {
     const std::size_t size = message().size();
+    const PageFaultCounter page_faults(state);
     for (auto _ : state) {
+        start_in_fresh_memory(state);
         Bytes output;
         if (!report().write(output) || output.size() != size) {
             fail("profile write failed");
@@ -79,7 +81,9 @@ void profile_write(benchmark::State& state) {
 
 void profile_raw_build(benchmark::State& state) {
     const std::size_t size = message().size();
+    const PageFaultCounter page_faults(state);
     for (auto _ : state) {
+        start_in_fresh_memory(state);
         const auto words = build_profile(report());
         if (words.asBytes().size() != size) {
             fail("raw build gives another size");
@@ -90,7 +94,9 @@ void profile_raw_build(benchmark::State& state) {
 
 void profile_memcpy(benchmark::State& state) {
     const Bytes& source = message();
+    const PageFaultCounter page_faults(state);
     for (auto _ : state) {
+        start_in_fresh_memory(state);
         const std::unique_ptr<std::uint8_t[]> copy(new std::uint8_t[source.size()]);
         std::memcpy(copy.get(), source.data(), source.size());
         benchmark::DoNotOptimize(copy.get());

@@ -9,25 +9,26 @@
 
 namespace vexa_package::detail {
 
-// A hash set in one flat array with linear probing, sized once for the keys it will receive.
-// Validation only inserts and looks up; std::unordered_set allocates a node per key and
-// follows a pointer per lookup, which made its sets the largest part of validating a package
-// with many tiles and bindings, and of reading one.
-template <typename Key>
-class FlatSet {
+// A hash map in one flat array with linear probing, sized once for the keys it will receive.
+// Validation only inserts and looks up; std::unordered_set and std::unordered_map allocate a
+// node per key, follow a pointer and divide by the bucket count per lookup, which made them
+// the largest part of validating a package with many tiles, bindings and host slices, and of
+// reading one.
+template <typename Key, typename Value>
+class FlatMap {
   public:
     // Room for `count` insertions at a load factor of at most 2/3, so probing always ends.
-    explicit FlatSet(std::size_t count)
+    explicit FlatMap(std::size_t count)
         : slots_(std::bit_ceil(std::max<std::size_t>(count + count / 2 + 1, 8))),
           shift_(64 - std::countr_zero(slots_.size())) {}
 
-    // False when `key` was present already.
-    bool insert(const Key& key) {
+    // False, keeping the stored value, when `key` was present already.
+    bool insert(const Key& key, const Value& value = {}) {
         const std::uint64_t tag = tag_of(key);
         for (std::size_t index = tag >> shift_;; index = (index + 1) & (slots_.size() - 1)) {
             Slot& slot = slots_[index];
             if (slot.tag == 0) {
-                slot = Slot{.tag = tag, .key = key};
+                slot = Slot{.tag = tag, .key = key, .value = value};
                 return true;
             }
             if (slot.tag == tag && slot.key == key) {
@@ -36,18 +37,21 @@ class FlatSet {
         }
     }
 
-    [[nodiscard]] bool contains(const Key& key) const {
+    // The value stored for `key`, or null.
+    [[nodiscard]] const Value* find(const Key& key) const {
         const std::uint64_t tag = tag_of(key);
         for (std::size_t index = tag >> shift_;; index = (index + 1) & (slots_.size() - 1)) {
             const Slot& slot = slots_[index];
             if (slot.tag == 0) {
-                return false;
+                return nullptr;
             }
             if (slot.tag == tag && slot.key == key) {
-                return true;
+                return &slot.value;
             }
         }
     }
+
+    [[nodiscard]] bool contains(const Key& key) const { return find(key) != nullptr; }
 
   private:
     // The key's hash mixed by 2^64 / phi, which spreads std::hash's identity hash of integers
@@ -56,6 +60,7 @@ class FlatSet {
     struct Slot {
         std::uint64_t tag = 0;
         Key key{};
+        [[no_unique_address]] Value value{};
     };
 
     [[nodiscard]] static std::uint64_t tag_of(const Key& key) noexcept {
@@ -65,5 +70,10 @@ class FlatSet {
     std::vector<Slot> slots_;
     int shift_;
 };
+
+// The map without values.
+struct NoValue {};
+template <typename Key>
+using FlatSet = FlatMap<Key, NoValue>;
 
 }  // namespace vexa_package::detail

@@ -1,5 +1,6 @@
 #include <cstdint>
 #include <expected>
+#include <optional>
 
 #include <capnp/message.h>
 #include <kj/debug.h>
@@ -71,10 +72,35 @@ void fill_profile(profile_capnp::Profile::Builder stored, const ProfileReport& r
     }
 }
 
+constexpr std::uint64_t step_words = capnp::sizeInWords<profile_capnp::ProfileStep>();
+constexpr std::uint64_t entry_words = capnp::sizeInWords<profile_capnp::MetadataEntry>();
+
+// The words of a step with its texts and metadata, or nothing when one of its texts or its
+// metadata list is too long to add up quickly (far below the lengths the build refuses).
+std::optional<std::uint64_t> step_object_words(const ProfileStep& step) {
+    constexpr std::size_t quick_length = std::size_t{1} << 20;
+    if (step.operation.size() >= quick_length || step.kernel.size() >= quick_length ||
+        step.metadata.size() >= quick_length) [[unlikely]] {
+        return std::nullopt;
+    }
+    using detail::SegmentPlan;
+    std::uint64_t words = step_words + SegmentPlan::text_words(step.operation.size()) +
+                          SegmentPlan::text_words(step.kernel.size()) + 1 +
+                          step.metadata.size() * entry_words;
+    for (const ProfileMetadata& entry : step.metadata) {
+        if (entry.name.size() >= quick_length || entry.value.size() >= quick_length) [[unlikely]] {
+            return std::nullopt;
+        }
+        words += SegmentPlan::text_words(entry.name.size()) +
+                 SegmentPlan::text_words(entry.value.size());
+    }
+    return words;
+}
+
 // Follows fill_profile object by object, in the same order: where an object lies depends on
-// everything placed before it.
+// everything placed before it. A step whose objects all fit beside the samples list is placed
+// in one go.
 detail::SegmentPlan plan_profile(const ProfileReport& report) {
-    constexpr std::uint64_t step_words = capnp::sizeInWords<profile_capnp::ProfileStep>();
     detail::SegmentPlan plan;
     const auto root = plan.place_root(capnp::sizeInWords<profile_capnp::Profile>());
     const auto tiles = plan.place_struct_list(root, report.tiles.size(),
@@ -84,11 +110,14 @@ detail::SegmentPlan plan_profile(const ProfileReport& report) {
             tiles, tile.samples.size(), capnp::sizeInWords<profile_capnp::CycleSample>());
         for (const CycleSample& sample : tile.samples) {
             const ProfileStep& step = sample.step;
+            if (const auto words = step_object_words(step);
+                words && plan.place_together(samples, *words)) [[likely]] {
+                continue;
+            }
             const auto stored = plan.place_struct(samples, step_words);
             plan.place_text(stored, step.operation.size());
             plan.place_text(stored, step.kernel.size());
-            const auto metadata = plan.place_struct_list(
-                stored, step.metadata.size(), capnp::sizeInWords<profile_capnp::MetadataEntry>());
+            const auto metadata = plan.place_struct_list(stored, step.metadata.size(), entry_words);
             for (const ProfileMetadata& entry : step.metadata) {
                 plan.place_text(metadata, entry.name.size());
                 plan.place_text(metadata, entry.value.size());

@@ -54,7 +54,24 @@ class SegmentPlan {
             refuse();
             return;
         }
-        place(pointer, (size + BYTES_PER_WORD) / BYTES_PER_WORD);
+        place(pointer, text_words(size));
+    }
+    /// The words of a text of `size` bytes, with its NUL terminator.
+    static constexpr std::uint64_t text_words(std::size_t size) {
+        return (size + BYTES_PER_WORD) / BYTES_PER_WORD;
+    }
+
+    /// Objects of `words` words in all, none of them one that the build refuses, each with
+    /// its pointer in the segment `pointer` names or in one of the others. When they fit into
+    /// that segment together, each lands there, as when placed one by one: places them all and
+    /// returns true. Otherwise places nothing and returns false.
+    bool place_together(SegmentId pointer, std::uint64_t words) {
+        Segment& segment = segments_[pointer];
+        if (words <= segment.capacity - segment.used) [[likely]] {
+            segment.used += words;
+            return true;
+        }
+        return false;
     }
     /// A byte list of `size` bytes.
     void place_data(SegmentId pointer, std::size_t size) {

@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "flat_set.hpp"
@@ -50,31 +51,61 @@ std::string overlap_message(std::uint32_t physical_tile, std::uint64_t earlier,
            " and 0x" + detail::hex(range_start(later)) + "..0x" + detail::hex(range_end(later));
 }
 
-// `ranges` is working memory that the caller reuses for every tile.
-Result check_tile(const TileImage& tile, std::vector<std::uint64_t>& ranges) {
-    ranges.clear();
-    ranges.reserve(tile.segments.size());
-    for (const Segment& segment : tile.segments) {
-        const auto end = detail::segment_end(segment, tile.physical_tile);
-        if (!end) {
-            return std::unexpected(end.error());
-        }
-        if (segment.memory_size != 0) {
-            ranges.push_back(pack_range(segment.address, *end));
-        }
-    }
-    // Producers usually list segments in address order; then no sort is needed.
-    if (!std::is_sorted(ranges.begin(), ranges.end())) {
-        std::sort(ranges.begin(), ranges.end());
-    }
-    // In sorted order, any two overlapping ranges imply an overlapping neighbour pair.
+// Any two overlapping ranges in sorted order imply an overlapping neighbour pair: the first
+// such pair in `ranges` sorted, as a 0 pair when there is none.
+std::pair<std::uint64_t, std::uint64_t> first_overlap_sorted(std::vector<std::uint64_t>& ranges) {
+    std::sort(ranges.begin(), ranges.end());
     const auto overlap = std::adjacent_find(ranges.begin(), ranges.end(),
                                             [](std::uint64_t earlier, std::uint64_t later) {
                                                 return range_end(earlier) > range_start(later);
                                             });
-    if (overlap != ranges.end()) {
-        return std::unexpected(
-            PackageError::invalid(overlap_message(tile.physical_tile, overlap[0], overlap[1])));
+    if (overlap == ranges.end()) {
+        return {0, 0};
+    }
+    return {overlap[0], overlap[1]};
+}
+
+// `ranges` is working memory that the caller reuses for every tile. Producers usually list
+// segments in address order: then the listed ranges are already sorted and are checked as
+// they come, in one pass; only a tile listed out of order has its ranges collected and sorted.
+Result check_tile(const TileImage& tile, std::vector<std::uint64_t>& ranges) {
+    // Packed ranges are never 0, as every segment starts at TILE_MEMORY_BASE or above.
+    std::uint64_t previous = 0;
+    std::pair<std::uint64_t, std::uint64_t> overlap{0, 0};
+    bool in_order = true;
+    for (const Segment& segment : tile.segments) {
+        if (!detail::segment_fits(segment)) [[unlikely]] {
+            if (const auto end = detail::segment_end(segment, tile.physical_tile); !end) {
+                return std::unexpected(end.error());
+            }
+        }
+        if (segment.memory_size == 0) {
+            continue;
+        }
+        const std::uint64_t range =
+            pack_range(segment.address, segment.address + segment.memory_size);
+        if (range < previous) {
+            in_order = false;
+        } else if (previous != 0 && overlap.first == 0 &&
+                   range_end(previous) > range_start(range)) {
+            overlap = {previous, range};
+        }
+        previous = range;
+    }
+    if (!in_order) {
+        ranges.clear();
+        ranges.reserve(tile.segments.size());
+        for (const Segment& segment : tile.segments) {
+            if (segment.memory_size != 0) {
+                ranges.push_back(
+                    pack_range(segment.address, segment.address + segment.memory_size));
+            }
+        }
+        overlap = first_overlap_sorted(ranges);
+    }
+    if (overlap.first != 0) {
+        return std::unexpected(PackageError::invalid(
+            overlap_message(tile.physical_tile, overlap.first, overlap.second)));
     }
     return {};
 }
@@ -95,8 +126,18 @@ Result check_tiles(const std::vector<TileImage>& tiles, TileSet& physical_tiles)
     return {};
 }
 
-Result check_slice(const Binding& binding, const RegionSlice& slice,
-                   const TileSet& physical_tiles) {
+// The rules of `check_slice` as one test, inline for the loop over every slice.
+bool slice_fits(const RegionSlice& slice, const TileSet& physical_tiles) {
+    constexpr std::uint32_t u32_max = std::numeric_limits<std::uint32_t>::max();
+    return slice.size <= u32_max - std::uint64_t{slice.tile_address} &&
+           slice.tile_address >= TILE_MEMORY_BASE &&
+           slice.tile_address + slice.size <= TILE_MEMORY_END &&
+           physical_tiles.contains(slice.tile);
+}
+
+// Names the first rule that a slice failing `slice_fits` breaks.
+[[gnu::cold]] Result check_slice(const Binding& binding, const RegionSlice& slice,
+                                 const TileSet& physical_tiles) {
     constexpr std::uint32_t u32_max = std::numeric_limits<std::uint32_t>::max();
     if (slice.size > u32_max) {
         return std::unexpected(
@@ -127,8 +168,10 @@ Result check_bindings(const Application& application, const TileSet& physical_ti
                     PackageError::invalid("empty or duplicate binding " + binding.name));
             }
             for (const RegionSlice& slice : binding.slices) {
-                if (auto checked = check_slice(binding, slice, physical_tiles); !checked) {
-                    return checked;
+                if (!slice_fits(slice, physical_tiles)) [[unlikely]] {
+                    if (auto checked = check_slice(binding, slice, physical_tiles); !checked) {
+                        return checked;
+                    }
                 }
             }
         }

@@ -2,13 +2,14 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+
+#include "flat_set.hpp"
 
 namespace vexa_package {
 namespace {
 
 using Result = std::expected<void, PackageError>;
-using PageSizes = std::unordered_map<std::uint32_t, std::uint64_t>;
+using PageSizes = detail::FlatMap<std::uint32_t, std::uint64_t>;
 
 // Whether bytes offset .. offset + length fit in `limit` bytes, with the sum taken exactly:
 // a sum beyond 64 bits never fits.
@@ -17,9 +18,8 @@ bool range_fits(std::uint64_t offset, std::uint64_t length, std::uint64_t limit)
 }
 
 Result check_page_table(const HostExchange& exchange, PageSizes& pages) {
-    pages.reserve(exchange.pages.size());
     for (const HostPage& page : exchange.pages) {
-        if (!pages.emplace(page.index, page.size).second) {
+        if (!pages.insert(page.index, page.size)) {
             return std::unexpected(PackageError::invalid("invalid host page table"));
         }
     }
@@ -33,9 +33,9 @@ Result check_page_table(const HostExchange& exchange, PageSizes& pages) {
 
 Result check_startup_protocol(const HostExchange& exchange, const PageSizes& pages) {
     constexpr std::uint64_t command_word_bytes = 4;
-    const auto page = pages.find(exchange.command_page);
-    if (page == pages.end() ||
-        !range_fits(exchange.command_offset, command_word_bytes, page->second)) {
+    const std::uint64_t* page_size = pages.find(exchange.command_page);
+    if (page_size == nullptr ||
+        !range_fits(exchange.command_offset, command_word_bytes, *page_size)) {
         return std::unexpected(PackageError::invalid("invalid host startup protocol"));
     }
     return {};
@@ -44,12 +44,12 @@ Result check_startup_protocol(const HostExchange& exchange, const PageSizes& pag
 Result check_slices(const HostCall& call, const std::vector<HostSlice>& slices,
                     const PageSizes& pages) {
     for (const HostSlice& slice : slices) {
-        const auto page = pages.find(slice.page);
-        if (page == pages.end()) {
+        const std::uint64_t* page_size = pages.find(slice.page);
+        if (page_size == nullptr) {
             return std::unexpected(
                 PackageError::invalid("host call " + call.name + " references missing page"));
         }
-        if (!range_fits(slice.page_offset, slice.size, page->second)) {
+        if (!range_fits(slice.page_offset, slice.size, *page_size)) {
             return std::unexpected(
                 PackageError::invalid("host call " + call.name + " exceeds page bounds"));
         }
@@ -104,7 +104,7 @@ std::expected<void, PackageError> validate_host_batch_ends(const HostCall& call,
 namespace detail {
 
 std::expected<void, PackageError> validate_host_exchange(const HostExchange& exchange) {
-    PageSizes pages;
+    PageSizes pages(exchange.pages.size());
     if (auto checked = check_page_table(exchange, pages); !checked) {
         return checked;
     }

@@ -47,6 +47,39 @@ TEST(SegmentPlan, RefusedObjectsEndThePlan) {
               (std::vector<std::uint32_t>{1, (1u << 26) + 1, (1u << 26) + 1}));
 }
 
+// Objects placed together land where placing them one by one puts them when they fit beside
+// their pointer, up to the last free word of the segment; otherwise nothing is placed.
+TEST(SegmentPlan, ObjectsPlacedTogetherLandWhereOneByOneWould) {
+    const auto one_by_one = [](SegmentPlan& plan, SegmentPlan::SegmentId pointer) {
+        const auto stored = plan.place_struct(pointer, 2);
+        plan.place_text(stored, 5);
+        (void)plan.place_struct_list(stored, 1, 2);
+    };
+    constexpr std::uint64_t group_words = 2 + SegmentPlan::text_words(5) + 1 + 2;
+    static_assert(group_words == 6);
+    // The first segment holds 1024 words: the root pointer, a root of 3 words and the data.
+    for (const std::size_t free_words : {std::size_t{6}, std::size_t{5}, std::size_t{0}}) {
+        SCOPED_TRACE(free_words);
+        const std::size_t data_bytes = (1024 - 4 - free_words) * 8;
+        SegmentPlan apart;
+        const auto root_apart = apart.place_root(3);
+        apart.place_data(root_apart, data_bytes);
+        one_by_one(apart, root_apart);
+
+        SegmentPlan together;
+        const auto root = together.place_root(3);
+        together.place_data(root, data_bytes);
+        const std::vector<std::uint32_t> before = together.segment_words();
+        const bool placed = together.place_together(root, group_words);
+        EXPECT_EQ(placed, free_words >= group_words);
+        if (!placed) {
+            EXPECT_EQ(together.segment_words(), before);
+            one_by_one(together, root);
+        }
+        EXPECT_EQ(together.segment_words(), apart.segment_words());
+    }
+}
+
 // A build that strays from its plan fails instead of writing a message laid out otherwise,
 // and leaves the buffer as it was.
 TEST(SegmentPlan, BuildsThatStrayFromThePlanFail) {

@@ -167,6 +167,23 @@ TEST(Validate, OverlapReportsTheFirstOverlappingNeighboursInSortedOrder) {
          {segment(base + 0x30, 0x10), segment(base, 0x10), segment(base + 0x10, 0x10),
           segment(base + 0x18, 4)},
          "overlapping segments on tile 0: 0x4c010..0x4c020 and 0x4c018..0x4c01c"},
+        // Listed in address order: the first overlapping pair of the list, empty segments
+        // skipped.
+        {0,
+         {segment(base, 16), segment(base + 8, 16), segment(base + 16, 16)},
+         "overlapping segments on tile 0: 0x4c000..0x4c010 and 0x4c008..0x4c018"},
+        {0,
+         {segment(base, 16), segment(base + 4, 0), segment(base + 8, 8)},
+         "overlapping segments on tile 0: 0x4c000..0x4c010 and 0x4c008..0x4c010"},
+        // An ordered start with an overlap, then a segment out of order that gives an earlier
+        // overlapping pair in sorted order.
+        {0,
+         {segment(base + 0x20, 16), segment(base + 0x28, 16), segment(base, 0x30)},
+         "overlapping segments on tile 0: 0x4c000..0x4c030 and 0x4c020..0x4c030"},
+        // Every segment is checked on its own before any overlap is reported.
+        {3,
+         {segment(base, 16), segment(base + 8, 16), segment(TILE_MEMORY_END, 1)},
+         "invalid segment on tile 3"},
         {0, {segment(base, 8), segment(base + 8, 8)}, "ok"},
         {0, {segment(base + 8, 8), segment(base, 8)}, "ok"},
         {0, {segment(base, 16), segment(base + 4, 0), segment(base, 0)}, "ok"},
