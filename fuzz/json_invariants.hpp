@@ -23,6 +23,7 @@
 #include "json_text.hpp"
 #include "profile_dump_writer.hpp"
 #include "read_invariants.hpp"
+#include "sample_filter.hpp"
 #include "vexa_package/profile_visitor.hpp"
 
 namespace vexa_package::fuzzing {
@@ -40,7 +41,9 @@ namespace detail {
         if (auto opened = output.open(path); !opened) {
             return std::unexpected(opened.error());
         }
-        vexa_cli::ProfileDumpWriter writer(output, false);
+        // No filter options: every sample is kept.
+        vexa_cli::SampleFilter filter(vexa_cli::SampleFilterOptions{});
+        vexa_cli::ProfileDumpWriter writer(filter, output, false);
         if (auto read = visit_profile(bytes, writer); !read) {
             return std::unexpected(to_string(read.error()));
         }
