@@ -31,8 +31,7 @@ std::vector<std::uint32_t> read_u32_list(capnp::List<std::uint32_t>::Reader list
 // throws for a pointer of the wrong kind; the exception is turned into an error at the
 // boundary of `Application::read`.
 
-std::expected<std::vector<TileImage>, PackageError> read_tiles(
-    capnp::List<wire::TileImage>::Reader list) {
+std::vector<TileImage> read_tiles(capnp::List<wire::TileImage>::Reader list) {
     std::vector<TileImage> tiles;
     tiles.reserve(list.size());
     for (const auto tile : list) {
@@ -162,11 +161,7 @@ std::expected<Application, PackageError> read_application(wire::Application::Rea
     }
     application.compiler_version = std::move(*compiler_version);
 
-    auto tiles = detail::read_tiles(root.getTiles());
-    if (!tiles) {
-        return std::unexpected(std::move(tiles.error()));
-    }
-    application.tiles = std::move(*tiles);
+    application.tiles = detail::read_tiles(root.getTiles());
 
     for (auto [bindings, list] : {std::pair{&application.inputs, root.getInputs()},
                                   std::pair{&application.outputs, root.getOutputs()},

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <string_view>
+#include <system_error>
+#include <utility>
+
 #include "vexa_package/error.hpp"
 
 namespace vexa_package {
@@ -30,6 +34,7 @@ TEST(PackageError, EachKindCarriesItsValueAndOnlyThatAccessorAnswers) {
     ASSERT_NE(schema_enum.schema_enum(), nullptr);
     EXPECT_EQ(*schema_enum.schema_enum(), 4);
     EXPECT_EQ(to_string(schema_enum), "SchemaEnum(4)");
+    EXPECT_EQ(schema_enum.message(), "enum value not in schema: 4");
 
     const PackageError capnp =
         kj::Exception(kj::Exception::Type::FAILED, "file", 1, kj::heapString("broken"));
@@ -41,7 +46,21 @@ TEST(PackageError, EachKindCarriesItsValueAndOnlyThatAccessorAnswers) {
     const PackageError io = std::make_error_code(std::errc::io_error);
     EXPECT_EQ(io.kind(), PackageError::Kind::Io);
     ASSERT_NE(io.io(), nullptr);
-    EXPECT_EQ(to_string(io).substr(0, 3), "Io(");
+    EXPECT_EQ(*io.io(), std::make_error_code(std::errc::io_error));
+    EXPECT_EQ(io.message(), std::make_error_code(std::errc::io_error).message());
+    EXPECT_EQ(to_string(io), "Io(" + io.message() + ")");
+}
+
+TEST(PackageError, KindNamesAreTheEnumeratorNames) {
+    using Kind = PackageError::Kind;
+    const std::pair<Kind, std::string_view> names[] = {
+        {Kind::Capnp, "Capnp"},           {Kind::Io, "Io"},           {Kind::Utf8, "Utf8"},
+        {Kind::SchemaEnum, "SchemaEnum"}, {Kind::Invalid, "Invalid"},
+    };
+    for (const auto& [kind, name] : names) {
+        EXPECT_EQ(kind_name(kind), name);
+    }
+    EXPECT_EQ(kind_name(static_cast<Kind>(5)), "Unknown");
 }
 
 TEST(PackageError, InvalidTextWithQuotesStaysReadable) {

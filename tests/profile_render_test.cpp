@@ -15,6 +15,8 @@ TEST(ProfileRender, KindsRenderAsTheirNames) {
         {ProfileStepKind::Compute, "Compute"},
         {ProfileStepKind::Synchronization, "Synchronization"},
         {ProfileStepKind::Idle, "Idle"},
+        // A value no enumerator has, as a caller may cast one.
+        {static_cast<ProfileStepKind>(4), "Unknown"},
     };
     for (const auto& [kind, name] : kinds) {
         EXPECT_EQ(to_string(kind), name);

@@ -4,6 +4,8 @@
 #include <capnp/serialize.h>
 #include <kj/exception.h>
 
+#include <string_view>
+
 #include "placed_message.hpp"
 #include "profile.capnp.h"
 #include "segment_plan.hpp"
@@ -25,6 +27,9 @@ TEST(SegmentPlan, RefusedObjectsEndThePlan) {
         [](SegmentPlan& plan) { (void)plan.place_struct_list(0, MAX_ELEMENTS + 1, 1); },
         // 2^28 elements of two words outgrow a segment although the count is allowed.
         [](SegmentPlan& plan) { (void)plan.place_struct_list(0, std::size_t{1} << 28, 2); },
+        // With its tag this list fills a whole segment, leaving no room for the landing pad
+        // that the pointer to it needs in the new segment.
+        [](SegmentPlan& plan) { (void)plan.place_struct_list(0, (std::size_t{1} << 28) - 1, 2); },
     };
     for (std::size_t i = 0; i < refusals.size(); ++i) {
         SCOPED_TRACE(i);
@@ -45,6 +50,11 @@ TEST(SegmentPlan, RefusedObjectsEndThePlan) {
     plan.place_data(0, MAX_ELEMENTS);
     EXPECT_EQ(plan.segment_words(),
               (std::vector<std::uint32_t>{1, (1u << 26) + 1, (1u << 26) + 1}));
+    // A list that fills a new segment with its tag and landing pad.
+    SegmentPlan list_plan;
+    (void)list_plan.place_struct_list(0, MAX_ELEMENTS - 2, 1);
+    EXPECT_EQ(list_plan.segment_words(),
+              (std::vector<std::uint32_t>{1, static_cast<std::uint32_t>(MAX_ELEMENTS)}));
 }
 
 // Objects placed together land where placing them one by one puts them when they fit beside
@@ -97,6 +107,26 @@ TEST(SegmentPlan, BuildsThatStrayFromThePlanFail) {
         EXPECT_THROW(detail::write_placed(output, plan, build(tiles)), kj::Exception);
         EXPECT_EQ(output, (Bytes{4, 5, 6}));
     }
+
+    // Two planned segments, of which the build opens only the first.
+    SegmentPlan two_segments;
+    (void)two_segments.place_struct_list(
+        two_segments.place_root(capnp::sizeInWords<profile_capnp::Profile>()), 2000,
+        capnp::sizeInWords<profile_capnp::TileProfile>());
+    ASSERT_EQ(two_segments.segment_words().size(), 2u);
+    Bytes short_output = {4, 5, 6};
+    try {
+        detail::write_placed(short_output, two_segments, [](capnp::MessageBuilder& message) {
+            message.initRoot<profile_capnp::Profile>();
+        });
+        ADD_FAILURE() << "a build of fewer segments than planned was written";
+    } catch (const kj::Exception& exception) {
+        EXPECT_NE(std::string_view(exception.getDescription().cStr())
+                      .find("Message has other segments than planned."),
+                  std::string_view::npos)
+            << exception.getDescription().cStr();
+    }
+    EXPECT_EQ(short_output, (Bytes{4, 5, 6}));
 
     Bytes output = {4, 5, 6, 7, 8, 9, 10, 11};
     detail::write_placed(output, plan, build(2));

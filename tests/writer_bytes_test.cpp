@@ -36,7 +36,8 @@ Bytes prefix_of_length(std::size_t length) {
     return prefix;
 }
 
-// Writes `model` into an empty buffer, after `prefix_length` bytes and into a stream, expects
+// Writes `model` into an empty buffer, after `prefix_length` bytes with and without spare
+// capacity and into a stream, expects
 // the reference's bytes each time and returns them.
 template <typename Model>
 Bytes expect_reference_bytes(const Model& model, std::size_t prefix_length) {
@@ -54,6 +55,15 @@ Bytes expect_reference_bytes(const Model& model, std::size_t prefix_length) {
     Bytes prefixed_expected = prefix;
     prefixed_expected.insert(prefixed_expected.end(), expected.begin(), expected.end());
     EXPECT_EQ(appended, prefixed_expected);
+
+    // Into spare capacity that held other bytes: the message is built right there, on zeros.
+    Bytes spare = prefix;
+    spare.resize(prefix.size() + expected.size() + 64, 0xff);
+    spare.resize(prefix.size());
+    const std::uint8_t* const place = spare.data();
+    EXPECT_TRUE(model.write(spare).has_value());
+    EXPECT_EQ(spare, prefixed_expected);
+    EXPECT_EQ(spare.data(), place);
 
     kj::VectorOutputStream stream;
     EXPECT_TRUE(model.write(stream).has_value());

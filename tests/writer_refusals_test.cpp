@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <memory>
+#include <string_view>
+
 #include "message_output.hpp"
 #include "recording_sink.hpp"
 #include "sample_applications.hpp"
@@ -52,6 +56,28 @@ TEST(WriterRefusals, ListLengthsBeyondTheFormatAreNotTruncated) {
     EXPECT_EQ(detail::list_length((std::size_t{1} << 29) - 1), (1u << 29) - 1);
     EXPECT_THROW((void)detail::list_length(std::size_t{1} << 29), kj::Exception);
     EXPECT_THROW((void)detail::list_length((std::size_t{1} << 32) + 1), kj::Exception);
+}
+
+// A text takes its bytes and a NUL in a byte list of at most 2^29 - 1 elements. The texts are
+// views of zeroed pages, which stay unmapped until read.
+TEST(WriterRefusals, TextsBeyondTheFormatAreRefused) {
+    constexpr std::size_t LONGEST = (std::size_t{1} << 29) - 2;
+    const std::unique_ptr<char, decltype(&std::free)> zeros(
+        static_cast<char*>(std::calloc(LONGEST + 2, 1)), &std::free);
+    ASSERT_NE(zeros, nullptr);
+    EXPECT_EQ(detail::as_text(std::string_view(zeros.get(), LONGEST)).size(), LONGEST);
+    for (const std::size_t length : {LONGEST + 1, LONGEST + 2}) {
+        SCOPED_TRACE(length);
+        try {
+            (void)detail::as_text(std::string_view(zeros.get(), length));
+            ADD_FAILURE() << "a text too long for the format was accepted";
+        } catch (const kj::Exception& exception) {
+            EXPECT_NE(std::string_view(exception.getDescription().cStr())
+                          .find("Text is too long for a Cap'n Proto message."),
+                      std::string_view::npos)
+                << exception.getDescription().cStr();
+        }
+    }
 }
 
 }  // namespace
