@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fuzzing in continuous integration: replays the seeds, the kept corpus and the regression
 # corpus of every target under the address and undefined-behaviour sanitizers, then runs a
-# short libFuzzer campaign per target (VEXA_FUZZ_CI_SECONDS each, default 120) and a short
+# short libFuzzer campaign per target (VEXA_FUZZ_CI_SECONDS each, default 60) and a short
 # AFL++ campaign per reader (VEXA_AFL_CI_SECONDS each, default 60). Fails on any sanitizer
 # report, broken invariant, crash or hang.
 set -euo pipefail
@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 bash scripts/setup.sh
-seconds=${VEXA_FUZZ_CI_SECONDS:-120}
+seconds=${VEXA_FUZZ_CI_SECONDS:-60}
 afl_seconds=${VEXA_AFL_CI_SECONDS:-60}
 asan_build=${VEXA_FUZZ_ASAN_BUILD_DIR:-build/fuzz-asan}
 readers=(application_read profile_read)
