@@ -151,12 +151,10 @@ template <typename Value>
     return std::nullopt;
 }
 
-// Reads `input` three ways, from the buffer, from a misaligned copy (which the reader must copy
-// rather than borrow) and from a stream, and checks they agree before judging the outcome.
-template <typename Value, typename Read, typename ReadStream, typename MayFail, typename Check>
-[[nodiscard]] Violation check_input(std::span<const std::uint8_t> input, Read read,
-                                    ReadStream read_stream, MayFail may_fail, Check check) {
-    const auto outcome = read(input);
+// Judges a read on its own: the kinds it may fail with, and no exhausted heap.
+template <typename Value, typename MayFail>
+[[nodiscard]] Violation judge_read(const std::expected<Value, PackageError>& outcome,
+                                   MayFail may_fail) {
     if (!outcome && !may_fail(outcome.error().kind())) {
         return "read fails with a kind it may not give: " + to_string(outcome.error());
     }
@@ -166,6 +164,18 @@ template <typename Value, typename Read, typename ReadStream, typename MayFail, 
         std::string_view(outcome.error().capnp()->getDescription().cStr()).find("bad_alloc") !=
             std::string_view::npos) {
         return "read runs out of memory: " + to_string(outcome.error());
+    }
+    return std::nullopt;
+}
+
+// Reads `input` three ways, from the buffer, from a misaligned copy (which the reader must copy
+// rather than borrow) and from a stream, and checks they agree before judging the outcome.
+template <typename Value, typename Read, typename ReadStream, typename MayFail, typename Check>
+[[nodiscard]] Violation check_input(std::span<const std::uint8_t> input, Read read,
+                                    ReadStream read_stream, MayFail may_fail, Check check) {
+    const auto outcome = read(input);
+    if (auto broken = judge_read(outcome, may_fail)) {
+        return broken;
     }
 
     Bytes shifted(input.size() + 1, 0);
@@ -195,15 +205,28 @@ template <typename Value, typename Read, typename ReadStream, typename MayFail, 
         application_read_may_fail_with, check_application_invariants);
 }
 
-/// Everything `ProfileReport::read` and `visit_profile` must do with one arbitrary input.
+/// Everything `ProfileReport::read` and `visit_profile` must do with one arbitrary input: the
+/// checks of `check_input`, with each form read once and its outcome shared with the visits.
 [[nodiscard]] inline Violation check_profile_input(std::span<const std::uint8_t> input) {
-    if (auto broken = detail::check_input<ProfileReport>(
-            input, [](std::span<const std::uint8_t> bytes) { return ProfileReport::read(bytes); },
-            [](kj::InputStream& stream) { return ProfileReport::read(stream); },
-            profile_read_may_fail_with, check_profile_invariants)) {
+    const InputForms forms(input);
+    const ProfileReads reads = read_profile_forms(forms);
+    if (auto broken = detail::judge_read(reads.aligned, profile_read_may_fail_with)) {
         return broken;
     }
-    return check_visit_input(input);
+    if (auto differs = detail::compare_outcomes<ProfileReport>(reads.aligned, reads.unaligned,
+                                                               "a misaligned copy")) {
+        return differs;
+    }
+    if (auto differs =
+            detail::compare_outcomes<ProfileReport>(reads.aligned, reads.stream, "a stream")) {
+        return differs;
+    }
+    if (reads.aligned) {
+        if (auto broken = check_profile_invariants(*reads.aligned)) {
+            return broken;
+        }
+    }
+    return check_visit_input(forms, reads);
 }
 
 }  // namespace vexa_package::fuzzing

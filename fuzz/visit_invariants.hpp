@@ -108,7 +108,7 @@ using ReportOutcome = std::expected<ProfileReport, PackageError>;
 
 /// The outcome of visiting `input` as a report, or the visitor's complaint about the calls.
 template <typename Input>
-[[nodiscard]] std::expected<ReportOutcome, std::string> visited_report(Input& input) {
+[[nodiscard]] std::expected<ReportOutcome, std::string> visited_report(Input&& input) {
     ReportRecorder recorder;
     const auto result = visit_profile(input, recorder);
     if (recorder.fault()) {
@@ -173,44 +173,81 @@ namespace detail {
 
 }  // namespace detail
 
-/// Everything `visit_profile` must do with one arbitrary input, judged by `ProfileReport::read`
-/// of the same bytes in the same form.
-[[nodiscard]] inline Violation check_visit_input(std::span<const std::uint8_t> input) {
-    // Words give the aligned copy whatever the caller's buffer; one byte into a byte vector's
-    // storage, which is at least word-aligned, gives the unaligned one.
-    std::vector<std::uint64_t> words((input.size() + 7) / 8);
-    std::vector<std::uint8_t> shifted(input.size() + 1);
-    if (!input.empty()) {
-        std::memcpy(words.data(), input.data(), input.size());
-        std::memcpy(shifted.data() + 1, input.data(), input.size());
-    }
-    const std::span<const std::uint8_t> aligned(reinterpret_cast<const std::uint8_t*>(words.data()),
-                                                input.size());
-    const std::span<const std::uint8_t> unaligned(shifted.data() + 1, input.size());
-
-    const ReportOutcome read = ProfileReport::read(aligned);
-    if (auto broken = detail::compare_visit("an aligned buffer", read, visited_report(aligned))) {
-        return broken;
-    }
-    if (auto broken = detail::compare_visit("an unaligned buffer", ProfileReport::read(unaligned),
-                                            visited_report(unaligned))) {
-        return broken;
+/// One input in the three forms the readers take. Words give the aligned copy whatever the
+/// caller's buffer; one byte into a byte vector's storage, which is at least word-aligned,
+/// gives the unaligned one. Streams are made from the original bytes.
+class InputForms {
+  public:
+    explicit InputForms(std::span<const std::uint8_t> input)
+        : input_(input), words_((input.size() + 7) / 8), shifted_(input.size() + 1) {
+        if (!input.empty()) {
+            std::memcpy(words_.data(), input.data(), input.size());
+            std::memcpy(shifted_.data() + 1, input.data(), input.size());
+        }
     }
 
-    kj::ArrayInputStream read_stream(kj::arrayPtr(input.data(), input.size()));
-    kj::ArrayInputStream visit_stream(kj::arrayPtr(input.data(), input.size()));
-    if (auto broken = detail::compare_visit("a stream", ProfileReport::read(read_stream),
-                                            visited_report(visit_stream))) {
+    [[nodiscard]] std::span<const std::uint8_t> input() const noexcept { return input_; }
+    [[nodiscard]] std::span<const std::uint8_t> aligned() const noexcept {
+        return {reinterpret_cast<const std::uint8_t*>(words_.data()), input_.size()};
+    }
+    [[nodiscard]] std::span<const std::uint8_t> unaligned() const noexcept {
+        return std::span<const std::uint8_t>(shifted_).subspan(1);
+    }
+
+  private:
+    std::span<const std::uint8_t> input_;
+    std::vector<std::uint64_t> words_;
+    std::vector<std::uint8_t> shifted_;
+};
+
+/// The number of bytes a stream over `input` still holds.
+[[nodiscard]] inline std::size_t bytes_left(kj::InputStream& stream, std::size_t input_size) {
+    std::vector<std::uint8_t> rest(input_size);
+    return stream.tryRead(rest.data(), 0, rest.size());
+}
+
+/// What `ProfileReport::read` gives for each form of one input, and how many bytes it left in
+/// the stream.
+struct ProfileReads {
+    ReportOutcome aligned;
+    ReportOutcome unaligned;
+    ReportOutcome stream;
+    std::size_t stream_left = 0;
+};
+
+[[nodiscard]] inline ProfileReads read_profile_forms(const InputForms& forms) {
+    kj::ArrayInputStream stream(kj::arrayPtr(forms.input().data(), forms.input().size()));
+    ProfileReads reads{.aligned = ProfileReport::read(forms.aligned()),
+                       .unaligned = ProfileReport::read(forms.unaligned()),
+                       .stream = ProfileReport::read(stream)};
+    reads.stream_left = bytes_left(stream, forms.input().size());
+    return reads;
+}
+
+/// Everything `visit_profile` must do with one arbitrary input, judged by what
+/// `ProfileReport::read` gave for the same bytes in the same form.
+[[nodiscard]] inline Violation check_visit_input(const InputForms& forms,
+                                                 const ProfileReads& reads) {
+    if (auto broken = detail::compare_visit("an aligned buffer", reads.aligned,
+                                            visited_report(forms.aligned()))) {
         return broken;
     }
-    std::vector<std::uint8_t> rest(input.size());
-    const std::size_t left_by_read = read_stream.tryRead(rest.data(), 0, rest.size());
-    const std::size_t left_by_visit = visit_stream.tryRead(rest.data(), 0, rest.size());
-    if (left_by_visit != left_by_read) {
-        return "visiting a stream leaves " + std::to_string(left_by_visit) +
-               " bytes where reading it leaves " + std::to_string(left_by_read);
+    if (auto broken = detail::compare_visit("an unaligned buffer", reads.unaligned,
+                                            visited_report(forms.unaligned()))) {
+        return broken;
     }
-    if (read && left_by_visit != input.size() - framed_message_bytes(input)) {
+
+    const std::span<const std::uint8_t> input = forms.input();
+    kj::ArrayInputStream stream(kj::arrayPtr(input.data(), input.size()));
+    if (auto broken = detail::compare_visit("a stream", reads.stream, visited_report(stream))) {
+        return broken;
+    }
+    const std::size_t left = bytes_left(stream, input.size());
+    if (left != reads.stream_left) {
+        return "visiting a stream leaves " + std::to_string(left) +
+               " bytes where reading it leaves " + std::to_string(reads.stream_left);
+    }
+    if (reads.stream && left != input.size() - framed_message_bytes(input)) {
         return "visiting a stream does not leave it just after the message";
     }
     return std::nullopt;
