@@ -59,13 +59,24 @@ bool long_text_is_ascii(const std::uint8_t* bytes, std::size_t size) noexcept {
     return (seen & HIGH_BITS) == 0;
 }
 
+// The same for a text of fewer than eight bytes, gathered into one zero-padded word. An empty
+// text may have no storage at all, which memcpy must not be given.
+bool short_text_is_ascii(const std::uint8_t* bytes, std::size_t size) noexcept {
+    if (size == 0) {
+        return true;
+    }
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes, size);
+    return (word & HIGH_BITS) == 0;
+}
+
 }  // namespace
 
 std::optional<Utf8Error> find_utf8_error(std::string_view text) noexcept {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     const std::size_t size = text.size();
     // Names are nearly always ASCII: settle those before walking any byte.
-    if (size >= 8 && long_text_is_ascii(bytes, size)) {
+    if (size >= 8 ? long_text_is_ascii(bytes, size) : short_text_is_ascii(bytes, size)) {
         return std::nullopt;
     }
     std::size_t index = 0;

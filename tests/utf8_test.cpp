@@ -56,9 +56,10 @@ TEST(Utf8, FaultsReportWhereValidTextEndsAndHowLongTheBadSequenceIs) {
     }
 }
 
-// Lengths around the eight-byte ASCII windows: one window exactly, one window and a byte,
-// one byte short of two windows, two windows, two and a byte, and longer.
-constexpr std::size_t WINDOW_LENGTHS[] = {8, 9, 15, 16, 17, 23, 24, 25, 40};
+// Lengths around the eight-byte ASCII windows: texts shorter than one window, which are
+// gathered into one word, one window exactly, one window and a byte, one byte short of two
+// windows, two windows, two and a byte, and longer.
+constexpr std::size_t WINDOW_LENGTHS[] = {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 23, 24, 25, 40};
 
 // `before` ASCII bytes, then `middle`, then `after` ASCII bytes.
 std::string ascii_around(std::size_t before, std::string_view middle, std::size_t after) {
