@@ -1,4 +1,6 @@
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "commands.hpp"
 #include "diagnostics.hpp"
@@ -32,8 +34,11 @@ int run_profile_trace(const TraceOptions& options) {
     // The trace is written while the report is read, so neither the report nor the trace is
     // ever held in memory; a report that fails to read leaves no file behind.
     std::unique_ptr<TraceWriter> writer;
+    const PerfettoTraceWriter* perfetto = nullptr;
     if (perfetto_wanted(options)) {
-        writer = std::make_unique<PerfettoTraceWriter>(output, input_name(options.report));
+        auto made = std::make_unique<PerfettoTraceWriter>(output, input_name(options.report));
+        perfetto = made.get();
+        writer = std::move(made);
     } else {
         writer = std::make_unique<JsonTraceWriter>(output, input_name(options.report));
     }
@@ -47,12 +52,24 @@ int run_profile_trace(const TraceOptions& options) {
         warn(input_name(options.report),
              "clock_hz is 0; the trace shows one cycle as one nanosecond");
     }
+    if (perfetto != nullptr && perfetto->crowded() != 0) {
+        warn(input_name(options.report),
+             counted(perfetto->crowded(), "sample") +
+                 " found no track free of overlapping samples among the " +
+                 std::to_string(TrackLanes::LANE_LIMIT) +
+                 " of their tile; drawn on the tile's own track, where a viewer may nest them "
+                 "wrongly");
+    }
     if (auto committed = output.commit(); !committed) {
         return fail(output_name(options.output), committed.error());
     }
-    report_written(options.output, output_name(options.output) + ": " +
-                                       counted(writer->slices(), "event") + " on " +
-                                       counted(writer->tracks(), "tile track"));
+    std::string written = output_name(options.output) + ": " + counted(writer->slices(), "event") +
+                          " on " + counted(writer->tracks(), "tile track");
+    if (perfetto != nullptr && perfetto->overflow_tracks() != 0) {
+        written += " and " + counted(perfetto->overflow_tracks(), "overflow track") +
+                   " for overlapping samples";
+    }
+    report_written(options.output, written);
     return EXIT_OK;
 }
 

@@ -38,9 +38,14 @@ constexpr std::uint64_t LOCAL_INDEX_ID = 2;
 constexpr std::uint64_t PHASE_ID = 3;
 constexpr std::uint64_t EPOCH_ID = 4;
 
-// Tile tracks follow the device track; small ids are short on the wire.
+// Tile tracks follow the device track; small ids are short on the wire. A tile's overflow
+// tracks lie above all tile tracks, whose ids stay below 2^33.
 std::uint64_t tile_track(std::uint32_t physical_tile) {
     return DEVICE_TRACK + 1 + physical_tile;
+}
+
+std::uint64_t lane_track(std::uint32_t physical_tile, std::uint32_t lane) {
+    return tile_track(physical_tile) + (std::uint64_t{lane} << 33);
 }
 
 // Ranks are signed 32-bit numbers: tile numbers are shifted down by 2^31 so that every tile
@@ -115,6 +120,8 @@ void PerfettoTraceWriter::entry(std::uint32_t physical_tile, bool new_track) {
         tile.set_name("tile " + std::to_string(physical_tile));
         tile.set_parent_uuid(DEVICE_TRACK);
         tile.set_sibling_order_rank(sibling_rank(physical_tile));
+        // Its overflow tracks, if any, follow in their order.
+        tile.set_child_ordering(TrackDescriptor::EXPLICIT);
         write_packet(packet_);
     }
     packet_.Clear();
@@ -133,6 +140,18 @@ void PerfettoTraceWriter::entry(std::uint32_t physical_tile, bool new_track) {
         entry.set_iid(id.id);
         entry.set_name(name.data(), name.size());
     }
+    write_packet(packet_);
+}
+
+void PerfettoTraceWriter::lane_entry(std::uint32_t physical_tile, std::uint32_t lane) {
+    packet_.Clear();
+    packet_.set_trusted_packet_sequence_id(SEQUENCE_ID);
+    TrackDescriptor& track = *packet_.mutable_track_descriptor();
+    track.set_uuid(lane_track(physical_tile, lane));
+    track.set_name("tile " + std::to_string(physical_tile) + " (overlap " + std::to_string(lane) +
+                   ")");
+    track.set_parent_uuid(tile_track(physical_tile));
+    track.set_sibling_order_rank(static_cast<std::int32_t>(lane));
     write_packet(packet_);
 }
 
@@ -200,6 +219,15 @@ void PerfettoTraceWriter::slice(const Slice& slice, const CycleSampleView& sampl
     // it: its parts are known only here, and building message objects for millions of
     // packets would take longer than the rest of the trace. Interned texts that are new go
     // into the same packet, by table: categories, then names, then annotation names.
+    const TrackLanes::Placement placement =
+        lanes_.place(slice.physical_tile, slice.start, slice.end);
+    if (placement.new_lane) {
+        lane_entry(slice.physical_tile, placement.lane);
+    }
+    // Slices on the tile's own track take it from the entry's defaults.
+    const std::uint64_t track =
+        placement.lane == 0 ? 0 : lane_track(slice.physical_tile, placement.lane);
+
     event_.clear();
     interned_.clear();
     const std::uint64_t category = category_id(sample.kind);
@@ -225,7 +253,11 @@ void PerfettoTraceWriter::slice(const Slice& slice, const CycleSampleView& sampl
     event_.varint_field(field(TrackEvent::kTypeFieldNumber), TrackEvent::TYPE_SLICE_BEGIN);
     if (name_iid != 0) {
         event_.varint_field(field(TrackEvent::kNameIidFieldNumber), name_iid);
-    } else {
+    }
+    if (track != 0) {
+        event_.varint_field(field(TrackEvent::kTrackUuidFieldNumber), track);
+    }
+    if (name_iid == 0) {
         event_.bytes_field(field(TrackEvent::kNameFieldNumber), name);
     }
 
@@ -248,7 +280,18 @@ void PerfettoTraceWriter::slice(const Slice& slice, const CycleSampleView& sampl
         google::protobuf::io::CodedOutputStream::WriteVarint64ToArray(slice.end, end + 1);
     const auto time_size = static_cast<std::size_t>(end_time - end);
     end_packet_.assign(reinterpret_cast<const char*>(end), time_size);
-    end_packet_.append(end_tail_);
+    if (track == 0) {
+        end_packet_.append(end_tail_);
+    } else {
+        packet_bytes_.clear();
+        packet_bytes_.varint_field(field(TracePacket::kTrustedPacketSequenceIdFieldNumber),
+                                   SEQUENCE_ID);
+        event_.clear();
+        event_.varint_field(field(TrackEvent::kTypeFieldNumber), TrackEvent::TYPE_SLICE_END);
+        event_.varint_field(field(TrackEvent::kTrackUuidFieldNumber), track);
+        packet_bytes_.message_field(field(TracePacket::kTrackEventFieldNumber), event_);
+        end_packet_.append(packet_bytes_.view());
+    }
     write_framed(end_packet_);
 }
 

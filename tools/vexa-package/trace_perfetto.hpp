@@ -11,6 +11,7 @@
 #include "file_io.hpp"
 #include "perfetto_trace.pb.h"
 #include "trace_writer.hpp"
+#include "track_lanes.hpp"
 #include "wire_buffer.hpp"
 
 namespace vexa_cli {
@@ -23,12 +24,17 @@ namespace vexa_cli {
 /// its default track is the entry's tile, so events do not repeat it, and names, categories
 /// and annotation names are interned anew, so a repeated kernel name costs an index. Past
 /// `INTERNED_LIMIT` distinct texts of one table, further ones are written out, which bounds
-/// the writer's memory.
+/// the writer's memory. Slices on one track must nest, so a sample that overlaps others of
+/// its tile goes on an overflow track under the tile's ("tile N (overlap K)"; `TrackLanes`).
 class PerfettoTraceWriter final : public TraceWriter {
   public:
     static constexpr std::size_t INTERNED_LIMIT = std::size_t{1} << 16;
 
     PerfettoTraceWriter(OutputFile& output, std::string_view source);
+
+    /// Overflow tracks written, and samples that overlap others on every track of their tile.
+    [[nodiscard]] std::size_t overflow_tracks() const noexcept { return lanes_.overflow_tracks(); }
+    [[nodiscard]] std::size_t crowded() const noexcept { return lanes_.crowded(); }
 
   private:
     // Interned texts of one kind with their ids, from 1.
@@ -49,6 +55,8 @@ class PerfettoTraceWriter final : public TraceWriter {
     void begin() override;
     void entry(std::uint32_t physical_tile, bool new_track) override;
     void slice(const Slice& slice, const vexa_package::CycleSampleView& sample) override;
+    // Announces an overflow track of a tile before its first slice.
+    void lane_entry(std::uint32_t physical_tile, std::uint32_t lane);
 
     // Ids of a slice name and of an annotation name, interning them in this packet if new;
     // 0 when the table is full and the text is written out.
@@ -80,6 +88,7 @@ class PerfettoTraceWriter final : public TraceWriter {
     std::string last_annotation_name_;
     std::uint64_t last_annotation_id_ = 0;
     std::array<bool, 4> categories_{};
+    TrackLanes lanes_;
 };
 
 }  // namespace vexa_cli

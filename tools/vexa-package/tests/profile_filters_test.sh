@@ -95,12 +95,14 @@ def all_flags(report, marked):
                          else [False] * len(t["samples"]))]
 
 def perfetto_events(path):
-    """Begin and end events in order as (type, timestamp), and the tile track names."""
+    """Begin and end events in order as (type, timestamp), and the tile track names (without
+    the overflow tracks of overlapping samples, which depend on the samples kept)."""
     import perfetto_trace_pb2 as pb
     packets = pb.Trace.FromString(open(path, "rb").read()).packet
     events = [(p.track_event.type, p.timestamp) for p in packets if p.HasField("track_event")]
     tracks = [p.track_descriptor.name for p in packets
-              if p.HasField("track_descriptor") and p.track_descriptor.HasField("parent_uuid")]
+              if p.HasField("track_descriptor") and p.track_descriptor.HasField("parent_uuid")
+              and "(overlap" not in p.track_descriptor.name]
     return events, tracks
 
 def pairs(events):

@@ -75,6 +75,7 @@ def perfetto_slices(path):
             table[entry.iid] = entry.name
             texts.add(entry.name)
     tracks, device, order, slices, open_slice, default = {}, None, [], {}, {}, None
+    tile_of, events = {}, {}
     for packet in packets:
         if packet.sequence_flags & 1:
             names, categories, keys, default = {}, {}, {}, None
@@ -88,10 +89,18 @@ def perfetto_slices(path):
             if not track.HasField("parent_uuid"):
                 assert device is None and track.child_ordering == 3, track
                 device = track
-            else:
-                assert track.parent_uuid == device.uuid and track.uuid not in tracks
+            elif track.parent_uuid == device.uuid:
+                assert track.uuid not in tracks and track.child_ordering == 3, track
                 tracks[track.uuid] = track
+                tile_of[track.uuid] = track.name
                 order.append(track)
+            else:
+                # An overflow track, under its tile's, ranked by its number.
+                parent = tracks[track.parent_uuid]
+                assert track.uuid not in tracks and track.name == "%s (overlap %d)" % (
+                    parent.name, track.sibling_order_rank), track
+                tracks[track.uuid] = track
+                tile_of[track.uuid] = parent.name
         if packet.HasField("track_event"):
             event = packet.track_event
             uuid = event.track_uuid if event.HasField("track_uuid") else default
@@ -104,27 +113,42 @@ def perfetto_slices(path):
                     values.append((key, a.string_value if a.HasField("string_value") else a.uint_value))
                 assert len(event.category_iids) == 1
                 name = event.name if event.HasField("name") else names[event.name_iid]
-                open_slice[uuid] = {"name": name,
-                                    "kind": categories[event.category_iids[0]],
-                                    "start": packet.timestamp, "annotations": values}
+                current = open_slice[uuid] = {"name": name,
+                                              "kind": categories[event.category_iids[0]],
+                                              "start": packet.timestamp,
+                                              "annotations": values, "track": tracks[uuid].name}
             else:
                 assert event.type == 2, event
-                begun = open_slice.pop(uuid)
-                begun["end"] = packet.timestamp
-                slices.setdefault(tracks[uuid].name, []).append(begun)
+                current = open_slice.pop(uuid)
+                current["end"] = packet.timestamp
+                slices.setdefault(tile_of[uuid], []).append(current)
+            written = events.setdefault(uuid, [])
+            written.append((packet.timestamp, len(written), event.type, id(current)))
     assert not open_slice
+    # What a viewer does with each track: events in time order, ties in written order, and
+    # every end closes the slice begun last. A slice that ends another is a broken nesting.
+    nested = {}
+    for uuid, track_events in events.items():
+        stack, ok = [], True
+        for _, _, kind, slice_id in sorted(track_events):
+            if kind == 1:
+                stack.append(slice_id)
+            else:
+                ok = ok and stack.pop() == slice_id
+        nested[tracks[uuid].name] = ok
     # Explicit ordering: ranks rise with the tile number.
     ranked = sorted(order, key=lambda t: t.sibling_order_rank)
-    return device, [t.name for t in ranked], slices
+    return device, [t.name for t in ranked], slices, nested
 
 def annotations(slice):
     return [("operation", slice["operation"]), ("local_index", slice["local_index"]),
             ("phase", slice["phase"]), ("epoch", slice["epoch"])] \
         + slice["metadata"]
 
-def check_perfetto(report, trace, source):
+def check_perfetto(report, trace, source, crowded=()):
     clock, tracks = expected(report)
-    device, ranked, slices = perfetto_slices(trace)
+    device, ranked, slices, nested = perfetto_slices(trace)
+    assert all(ok for name, ok in nested.items() if name.split(" (")[0] not in crowded), nested
     assert device.name == "vexa device (%s)" % source, device.name
     assert ranked == ["tile %d" % t for t in sorted(tracks)], ranked
     for tile, wanted in tracks.items():
@@ -189,6 +213,50 @@ python 'exec(open("oracle.py").read()); check_perfetto("clockless.json", "clockl
 run 0 profile trace clockless.vxprof -o clockless.json.trace
 contains err "clock_hz is 0"
 python 'exec(open("oracle.py").read()); check_json("clockless.json", "clockless.json.trace")'
+
+# Slices on one Perfetto track must nest: samples that overlap others of their tile go on
+# overflow tracks under the tile's, the first on which they overlap nothing, and every track
+# reads back with each end closing its own slice. Tile 4's second entry goes back in time:
+# what lies wholly before a track's slices joins it. One tile holds more mutually overlapping
+# samples than it has tracks: the rest stay on the tile's track, and the user is told.
+"$PYTHON" - <<'PY'
+import json
+def sample(index, start, end):
+    return {"step": {"local_index": index, "phase": 0, "epoch": 0, "operation": "op%d" % index,
+                     "kind": "Compute", "kernel": "", "metadata": []},
+            "start_cycle": start, "end_cycle": end}
+spans = [(1000, 1100), (1050, 1150), (1100, 1120), (1110, 1115), (1120, 1120), (1150, 1160)]
+overlap = [{"physical_tile": 4, "samples": [sample(i, *span) for i, span in enumerate(spans)]},
+           {"physical_tile": 4, "samples": [sample(6, 0, 10), sample(7, 5, 2000)]}]
+json.dump({"clock_hz": 1_000_000_000, "tiles": overlap}, open("overlap.json", "w"))
+crowd = [{"physical_tile": 9, "samples": [sample(i, i, 1000 + i) for i in range(20)]}]
+json.dump({"clock_hz": 1_000_000_000, "tiles": overlap + crowd}, open("crowd.json", "w"))
+PY
+"$TOOL" profile pack overlap.json -o overlap.vxprof
+"$TOOL" profile pack crowd.json -o crowd.vxprof
+run 0 profile trace overlap.vxprof -o overlap.pftrace
+contains out "overlap.pftrace: 8 events on 1 tile track and 3 overflow tracks for overlapping samples"
+lacks err "warning"
+python '
+exec(open("oracle.py").read()); check_perfetto("overlap.json", "overlap.pftrace", "overlap.vxprof")
+device, ranked, slices, nested = perfetto_slices("overlap.pftrace")
+assert [s["track"] for s in slices["tile 4"]] == ["tile 4", "tile 4 (overlap 1)", "tile 4",
+    "tile 4 (overlap 2)", "tile 4", "tile 4", "tile 4", "tile 4 (overlap 3)"], slices
+'
+run 0 profile trace crowd.vxprof -o crowd.pftrace
+contains out "crowd.pftrace: 28 events on 2 tile tracks and 18 overflow tracks for overlapping samples"
+contains err "crowd.vxprof: warning: 4 samples found no track free of overlapping samples among the 16 of their tile"
+python '
+exec(open("oracle.py").read())
+check_perfetto("crowd.json", "crowd.pftrace", "crowd.vxprof", crowded=("tile 9",))
+device, ranked, slices, nested = perfetto_slices("crowd.pftrace")
+assert [s["track"] for s in slices["tile 9"]][14:] == ["tile 9 (overlap %d)" % n for n in (14, 15)] \
+    + ["tile 9"] * 4, slices["tile 9"]
+assert not nested["tile 9"] and nested["tile 4"], nested
+'
+run 0 profile trace crowd.vxprof -o crowd-trace.json
+lacks err "warning"
+python 'exec(open("oracle.py").read()); check_json("crowd.json", "crowd-trace.json")'
 
 # The sample report in both formats; the format follows the name unless --format says.
 run 0 profile trace run.vxprof -o run.pftrace
