@@ -130,12 +130,10 @@ void PerfettoTraceWriter::entry(std::uint32_t physical_tile, bool new_track) {
     packet_.mutable_trace_packet_defaults()->mutable_track_event_defaults()->set_track_uuid(
         tile_track(physical_tile));
     names_.clear();
-    last_name_id_ = 0;
     annotation_names_.clear();
-    last_annotation_id_ = 0;
     categories_ = {};
     for (const std::string_view name : STEP_FIELDS) {
-        const InternedId id = intern(annotation_names_, name);
+        const InternedId id = intern(annotation_names_.ids, name);
         auto& entry = *packet_.mutable_interned_data()->add_debug_annotation_names();
         entry.set_iid(id.id);
         entry.set_name(name.data(), name.size());
@@ -163,34 +161,19 @@ void PerfettoTraceWriter::add_interned(std::uint32_t table, std::uint64_t id,
     interned_.message_field(table, entry_);
 }
 
-std::uint64_t PerfettoTraceWriter::name_id(std::string_view name) {
-    // Neighbouring samples often run the same kernel: the last name is checked first.
-    if (last_name_id_ != 0 && last_name_ == name) {
-        return last_name_id_;
+std::uint64_t PerfettoTraceWriter::interned_id(InternTable& table, std::string_view text) {
+    // Neighbouring samples often run the same kernel, and steps mostly carry the same
+    // attribute names: the last text is checked first.
+    if (table.last_id != 0 && table.last == text) {
+        return table.last_id;
     }
-    const InternedId id = intern(names_, name);
+    const InternedId id = intern(table.ids, text);
     if (id.added) {
-        add_interned(field(InternedData::kEventNamesFieldNumber), id.id, name);
+        add_interned(table.field, id.id, text);
     }
     if (id.id != 0) {
-        last_name_.assign(name);
-        last_name_id_ = id.id;
-    }
-    return id.id;
-}
-
-std::uint64_t PerfettoTraceWriter::annotation_name_id(std::string_view name) {
-    // Steps mostly carry the same attribute names.
-    if (last_annotation_id_ != 0 && last_annotation_name_ == name) {
-        return last_annotation_id_;
-    }
-    const InternedId id = intern(annotation_names_, name);
-    if (id.added) {
-        add_interned(field(InternedData::kDebugAnnotationNamesFieldNumber), id.id, name);
-    }
-    if (id.id != 0) {
-        last_annotation_name_.assign(name);
-        last_annotation_id_ = id.id;
+        table.last.assign(text);
+        table.last_id = id.id;
     }
     return id.id;
 }
@@ -204,7 +187,7 @@ void PerfettoTraceWriter::annotate(std::uint64_t name_id, std::uint64_t value) {
 
 void PerfettoTraceWriter::annotate(std::string_view name, std::string_view value) {
     annotation_.clear();
-    if (const std::uint64_t id = annotation_name_id(name); id != 0) {
+    if (const std::uint64_t id = interned_id(annotation_names_, name); id != 0) {
         annotation_.varint_field(field(DebugAnnotation::kNameIidFieldNumber), id);
         annotation_.bytes_field(field(DebugAnnotation::kStringValueFieldNumber), value);
     } else {
@@ -238,7 +221,7 @@ void PerfettoTraceWriter::slice(const Slice& slice, const CycleSampleView& sampl
                      to_string(sample.kind));
     }
     const std::string_view name = sample_name(sample);
-    const std::uint64_t name_iid = name_id(name);
+    const std::uint64_t name_iid = interned_id(names_, name);
 
     annotation_.clear();
     annotation_.varint_field(field(DebugAnnotation::kNameIidFieldNumber), OPERATION_ID);

@@ -58,10 +58,21 @@ class PerfettoTraceWriter final : public TraceWriter {
     // Announces an overflow track of a tile before its first slice.
     void lane_entry(std::uint32_t physical_tile, std::uint32_t lane);
 
-    // Ids of a slice name and of an annotation name, interning them in this packet if new;
-    // 0 when the table is full and the text is written out.
-    [[nodiscard]] std::uint64_t name_id(std::string_view name);
-    [[nodiscard]] std::uint64_t annotation_name_id(std::string_view name);
+    // One interned table of the sequence, with the last text looked up.
+    struct InternTable {
+        std::uint32_t field = 0;
+        Interned ids;
+        std::string last;
+        std::uint64_t last_id = 0;
+
+        void clear() {
+            ids.clear();
+            last_id = 0;
+        }
+    };
+    // The id of a text of `table`, interning it in this packet if new; 0 when the table is
+    // full and the text is written out.
+    [[nodiscard]] std::uint64_t interned_id(InternTable& table, std::string_view text);
     void add_interned(std::uint32_t table, std::uint64_t id, std::string_view text);
     void annotate(std::uint64_t name_id, std::uint64_t value);
     void annotate(std::string_view name, std::string_view value);
@@ -81,12 +92,11 @@ class PerfettoTraceWriter final : public TraceWriter {
     WireBuffer entry_;
     std::string end_tail_;
     std::string end_packet_;
-    Interned names_;
-    std::string last_name_;
-    std::uint64_t last_name_id_ = 0;
-    Interned annotation_names_;
-    std::string last_annotation_name_;
-    std::uint64_t last_annotation_id_ = 0;
+    InternTable names_{.field = static_cast<std::uint32_t>(
+                           perfetto::protos::InternedData::kEventNamesFieldNumber)};
+    InternTable annotation_names_{
+        .field = static_cast<std::uint32_t>(
+            perfetto::protos::InternedData::kDebugAnnotationNamesFieldNumber)};
     std::array<bool, 4> categories_{};
     TrackLanes lanes_;
 };
