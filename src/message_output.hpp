@@ -2,10 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string_view>
 
 #include <capnp/blob.h>
+
+#include "utf8.hpp"
 
 namespace vexa_package::detail {
 
@@ -25,21 +26,6 @@ inline constexpr std::size_t MAX_LIST_ELEMENTS = (std::size_t{1} << 29) - 1;
         return static_cast<std::uint32_t>(length);
     }
     return checked_list_length(length);
-}
-
-/// Whether every byte of `text` is below 0x80, as nearly every stored name is.
-[[nodiscard]] inline bool is_ascii(std::string_view text) noexcept {
-    std::uint64_t high_bits = 0;
-    std::size_t index = 0;
-    for (; index + 8 <= text.size(); index += 8) {
-        std::uint64_t chunk;
-        std::memcpy(&chunk, text.data() + index, sizeof chunk);
-        high_bits |= chunk;
-    }
-    for (; index < text.size(); ++index) {
-        high_bits |= static_cast<std::uint8_t>(text[index]);
-    }
-    return (high_bits & 0x8080808080808080ULL) == 0;
 }
 
 /// A model text as a Cap'n Proto text, failing like `list_length` for texts too long to

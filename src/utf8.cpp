@@ -41,44 +41,11 @@ std::size_t sequence_length(std::uint8_t lead) noexcept {
     return 0;
 }
 
-constexpr std::uint64_t HIGH_BITS = 0x8080808080808080ULL;
-
-std::uint64_t load64(const std::uint8_t* bytes) noexcept {
-    std::uint64_t word;
-    std::memcpy(&word, bytes, sizeof word);
-    return word;
-}
-
-// Whether a text of at least eight bytes is all ASCII, in one pass without branching on the
-// bytes: the last word overlaps the one before it rather than leaving a tail to walk.
-bool long_text_is_ascii(const std::uint8_t* bytes, std::size_t size) noexcept {
-    std::uint64_t seen = load64(bytes + size - 8);
-    for (std::size_t index = 0; index + 8 <= size; index += 8) {
-        seen |= load64(bytes + index);
-    }
-    return (seen & HIGH_BITS) == 0;
-}
-
-// The same for a text of fewer than eight bytes, gathered into one zero-padded word. An empty
-// text may have no storage at all, which memcpy must not be given.
-bool short_text_is_ascii(const std::uint8_t* bytes, std::size_t size) noexcept {
-    if (size == 0) {
-        return true;
-    }
-    std::uint64_t word = 0;
-    std::memcpy(&word, bytes, size);
-    return (word & HIGH_BITS) == 0;
-}
-
 }  // namespace
 
-std::optional<Utf8Error> find_utf8_error(std::string_view text) noexcept {
+std::optional<Utf8Error> walk_utf8(std::string_view text) noexcept {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     const std::size_t size = text.size();
-    // Names are nearly always ASCII: settle those before walking any byte.
-    if (size >= 8 ? long_text_is_ascii(bytes, size) : short_text_is_ascii(bytes, size)) {
-        return std::nullopt;
-    }
     std::size_t index = 0;
     while (index < size) {
         // Names and versions are nearly always ASCII: skip eight such bytes at a time.
