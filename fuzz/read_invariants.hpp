@@ -168,31 +168,37 @@ template <typename Value, typename MayFail>
     return std::nullopt;
 }
 
-// Reads `input` three ways, from the buffer, from a misaligned copy (which the reader must copy
-// rather than borrow) and from a stream, and checks they agree before judging the outcome.
-template <typename Value, typename Read, typename ReadStream, typename MayFail, typename Check>
-[[nodiscard]] Violation check_input(std::span<const std::uint8_t> input, Read read,
-                                    ReadStream read_stream, MayFail may_fail, Check check) {
-    const auto outcome = read(input);
+// Judges the reads of one input in three forms: the first on its own, the other two against
+// it, then the invariants of what it read.
+template <typename Value, typename MayFail, typename Check>
+[[nodiscard]] Violation judge_forms(const std::expected<Value, PackageError>& outcome,
+                                    const std::expected<Value, PackageError>& misaligned,
+                                    const std::expected<Value, PackageError>& streamed,
+                                    MayFail may_fail, Check check) {
     if (auto broken = judge_read(outcome, may_fail)) {
         return broken;
     }
+    if (auto differs = compare_outcomes<Value>(outcome, misaligned, "a misaligned copy")) {
+        return differs;
+    }
+    if (auto differs = compare_outcomes<Value>(outcome, streamed, "a stream")) {
+        return differs;
+    }
+    return outcome ? check(*outcome) : Violation();
+}
 
+// Reads `input` three ways, from the buffer, from a misaligned copy (which the reader must copy
+// rather than borrow) and from a stream, and judges them.
+template <typename Value, typename Read, typename ReadStream, typename MayFail, typename Check>
+[[nodiscard]] Violation check_input(std::span<const std::uint8_t> input, Read read,
+                                    ReadStream read_stream, MayFail may_fail, Check check) {
     Bytes shifted(input.size() + 1, 0);
     if (!input.empty()) {
         std::memcpy(shifted.data() + 1, input.data(), input.size());
     }
-    if (auto differs = compare_outcomes<Value>(
-            outcome, read(std::span<const std::uint8_t>(shifted).subspan(1)),
-            "a misaligned copy")) {
-        return differs;
-    }
-
     kj::ArrayInputStream stream(kj::arrayPtr(input.data(), input.size()));
-    if (auto differs = compare_outcomes<Value>(outcome, read_stream(stream), "a stream")) {
-        return differs;
-    }
-    return outcome ? check(*outcome) : Violation();
+    return judge_forms<Value>(read(input), read(std::span<const std::uint8_t>(shifted).subspan(1)),
+                              read_stream(stream), may_fail, check);
 }
 
 }  // namespace detail
@@ -210,21 +216,10 @@ template <typename Value, typename Read, typename ReadStream, typename MayFail, 
 [[nodiscard]] inline Violation check_profile_input(std::span<const std::uint8_t> input) {
     const InputForms forms(input);
     const ProfileReads reads = read_profile_forms(forms);
-    if (auto broken = detail::judge_read(reads.aligned, profile_read_may_fail_with)) {
+    if (auto broken = detail::judge_forms<ProfileReport>(reads.aligned, reads.unaligned,
+                                                         reads.stream, profile_read_may_fail_with,
+                                                         check_profile_invariants)) {
         return broken;
-    }
-    if (auto differs = detail::compare_outcomes<ProfileReport>(reads.aligned, reads.unaligned,
-                                                               "a misaligned copy")) {
-        return differs;
-    }
-    if (auto differs =
-            detail::compare_outcomes<ProfileReport>(reads.aligned, reads.stream, "a stream")) {
-        return differs;
-    }
-    if (reads.aligned) {
-        if (auto broken = check_profile_invariants(*reads.aligned)) {
-            return broken;
-        }
     }
     return check_visit_input(forms, reads);
 }
