@@ -1,7 +1,12 @@
 #include "json_text.hpp"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
 
 namespace vexa_cli {
 namespace {
@@ -9,24 +14,59 @@ namespace {
 constexpr std::ptrdiff_t LINE_WIDTH = 100;
 constexpr std::size_t INDENT = 2;
 
-std::string scalar_text(const JsonOutput& value) {
-    return value.dump(-1, ' ', false);
+// Room for the longest 64-bit integer with its sign.
+using ScalarChars = std::array<char, 24>;
+
+// The text of an integer, a boolean or null, written into `chars`: nlohmann's own dump sets
+// up a serializer and asks for the locale for every value, which made up a fifth of writing
+// a large report. Other values (floating-point numbers above all) are left to that dump.
+std::optional<std::string_view> plain_scalar(const JsonOutput& value, ScalarChars& chars) {
+    const auto written = [&chars](auto number) {
+        const auto result = std::to_chars(chars.data(), chars.data() + chars.size(), number);
+        return std::string_view(chars.data(), result.ptr);
+    };
+    switch (value.type()) {
+        case JsonOutput::value_t::number_unsigned:
+            return written(value.get<std::uint64_t>());
+        case JsonOutput::value_t::number_integer:
+            return written(value.get<std::int64_t>());
+        case JsonOutput::value_t::boolean:
+            return value.get<bool>() ? "true" : "false";
+        case JsonOutput::value_t::null:
+            return "null";
+        default:
+            return std::nullopt;
+    }
 }
 
-// Most texts, and all base64 data, need no escapes: they are copied once, straight into the
-// output, instead of through a dumped copy of their own.
-void append_scalar(const JsonOutput& value, std::string& out) {
-    if (value.is_string()) {
-        const auto& text = value.get_ref<const std::string&>();
-        const bool plain = std::ranges::all_of(text, [](char character) {
-            return character >= 0x20 && character < 0x7f && character != '"' && character != '\\';
-        });
-        if (plain) {
-            out.append("\"").append(text).append("\"");
-            return;
-        }
+// Most texts, keys and all base64 data, need no escapes: they are copied once, straight into
+// the output, instead of through a dumped copy of their own.
+void append_text(const std::string& text, std::string& out) {
+    const bool plain = std::ranges::all_of(text, [](char character) {
+        return character >= 0x20 && character < 0x7f && character != '"' && character != '\\';
+    });
+    if (plain) {
+        out.append("\"").append(text).append("\"");
+    } else {
+        out += JsonOutput(text).dump(-1, ' ', false);
     }
-    out += scalar_text(value);
+}
+
+void append_scalar(const JsonOutput& value, std::string& out) {
+    ScalarChars chars;
+    if (value.is_string()) {
+        append_text(value.get_ref<const std::string&>(), out);
+    } else if (const auto text = plain_scalar(value, chars)) {
+        out += *text;
+    } else {
+        out += value.dump(-1, ' ', false);
+    }
+}
+
+std::ptrdiff_t scalar_size(const JsonOutput& value) {
+    ScalarChars chars;
+    const auto text = plain_scalar(value, chars);
+    return static_cast<std::ptrdiff_t>(text ? text->size() : value.dump(-1, ' ', false).size());
 }
 
 // What is left of `budget` after `value` on one line, or a negative number when it does
@@ -56,7 +96,7 @@ std::ptrdiff_t remaining_after(const JsonOutput& value, std::ptrdiff_t budget) {
         }
         return budget;
     }
-    return budget - static_cast<std::ptrdiff_t>(scalar_text(value).size());
+    return budget - scalar_size(value);
 }
 
 void write_inline(const JsonOutput& value, std::string& out) {
@@ -73,7 +113,9 @@ void write_inline(const JsonOutput& value, std::string& out) {
         out += '{';
         bool first = true;
         for (const auto& [key, element] : value.items()) {
-            out.append(first ? "" : ", ").append(JsonOutput(key).dump(-1, ' ', false)).append(": ");
+            out.append(first ? "" : ", ");
+            append_text(key, out);
+            out.append(": ");
             write_inline(element, out);
             first = false;
         }
@@ -95,7 +137,8 @@ void write_indented(const JsonOutput& value, std::size_t depth, std::string& out
     for (const auto& [key, element] : value.items()) {
         out.append(first ? "" : ",\n").append(inner);
         if (value.is_object()) {
-            out.append(JsonOutput(key).dump(-1, ' ', false)).append(": ");
+            append_text(key, out);
+            out.append(": ");
         }
         write_indented(element, depth + 1, out);
         first = false;

@@ -130,6 +130,18 @@ for r in diff["rows"]:
 deltas = [abs(r["delta_cycles"]) for r in diff["rows"]]
 assert deltas == sorted(deltas, reverse=True)
 ' "$SAMPLE"
+# The other way round every change is a saving: negative deltas, written as such.
+mv out forward.json
+run 0 profile diff slower.vxprof run.vxprof --json
+contains out "\"delta_cycles\": -$((100 * $(cat changed)))"
+python '
+import json
+forward = json.load(open("forward.json"))
+backward = json.load(open("out"))
+key = lambda r: (r["group"], r["name"])
+deltas = {key(r): r["delta_cycles"] for r in forward["rows"]}
+assert {key(r): -r["delta_cycles"] for r in backward["rows"]} == deltas, backward
+'
 run 0 profile diff run.vxprof slower.vxprof --threshold 50
 contains out "smaller changes hidden"
 run 0 profile diff run.vxprof slower.vxprof --csv --kernel softmax
