@@ -1,6 +1,9 @@
 #include "json_profile.hpp"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
+#include <string_view>
 
 #include "json_fields.hpp"
 
@@ -59,21 +62,38 @@ TileProfile tile_from_json(const JsonValue& value, const JsonPath& path, JsonPro
 
 }  // namespace
 
-JsonOutput sample_to_json(const CycleSampleView& sample) {
-    JsonOutput metadata = JsonOutput::array();
-    for (const ProfileMetadataView& entry : sample.metadata) {
-        metadata.push_back({{"name", entry.name}, {"value", entry.value}});
+SampleJson::SampleJson()
+    : json_({{"step",
+              {{"local_index", 0U},
+               {"phase", 0U},
+               {"epoch", 0U},
+               {"operation", ""},
+               {"kind", ""},
+               {"kernel", ""},
+               {"metadata", JsonOutput::array()}}},
+             {"start_cycle", 0U},
+             {"end_cycle", 0U}}) {}
+
+const JsonOutput& SampleJson::operator()(const CycleSampleView& sample) {
+    JsonOutput& step = json_["step"];
+    step["local_index"] = sample.local_index;
+    step["phase"] = sample.phase;
+    step["epoch"] = sample.epoch;
+    assign_text(step["operation"], sample.operation);
+    assign_text(step["kind"], to_string(sample.kind));
+    assign_text(step["kernel"], sample.kernel);
+    auto& metadata = step["metadata"].get_ref<JsonOutput::array_t&>();
+    metadata.resize(std::min(metadata.size(), sample.metadata.size()));
+    while (metadata.size() < sample.metadata.size()) {
+        metadata.push_back({{"name", ""}, {"value", ""}});
     }
-    JsonOutput step = {{"local_index", sample.local_index},
-                       {"phase", sample.phase},
-                       {"epoch", sample.epoch},
-                       {"operation", sample.operation},
-                       {"kind", to_string(sample.kind)},
-                       {"kernel", sample.kernel},
-                       {"metadata", std::move(metadata)}};
-    return {{"step", std::move(step)},
-            {"start_cycle", sample.start_cycle},
-            {"end_cycle", sample.end_cycle}};
+    for (std::size_t i = 0; i < metadata.size(); ++i) {
+        assign_text(metadata[i]["name"], sample.metadata[i].name);
+        assign_text(metadata[i]["value"], sample.metadata[i].value);
+    }
+    json_["start_cycle"] = sample.start_cycle;
+    json_["end_cycle"] = sample.end_cycle;
+    return json_;
 }
 
 std::expected<ProfileReport, std::string> profile_from_json(const JsonValue& document) {

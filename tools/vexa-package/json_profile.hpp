@@ -10,8 +10,19 @@
 namespace vexa_cli {
 
 /// One sample as JSON, every field under its model name, in declaration order; a step kind is
-/// its name ("Exchange", "Compute", "Synchronization", "Idle").
-[[nodiscard]] JsonOutput sample_to_json(const vexa_package::CycleSampleView& sample);
+/// its name ("Exchange", "Compute", "Synchronization", "Idle"). The document is filled in place
+/// for each sample, so that writing millions of them allocates only where a text or the
+/// metadata list outgrows what it held before.
+class SampleJson {
+  public:
+    SampleJson();
+
+    /// The JSON of `sample`, valid until the next call.
+    [[nodiscard]] const JsonOutput& operator()(const vexa_package::CycleSampleView& sample);
+
+  private:
+    JsonOutput json_;
+};
 
 /// The report a JSON document describes; every field is required and no other is allowed.
 /// The error names the first wrong, missing or unknown field by its path.

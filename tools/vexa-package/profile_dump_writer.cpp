@@ -1,6 +1,5 @@
 #include "profile_dump_writer.hpp"
 
-#include "json_profile.hpp"
 #include "json_text.hpp"
 
 namespace vexa_cli {
@@ -75,7 +74,7 @@ void ProfileDumpWriter::on_sample(const KeptSample& kept) {
     text_.clear();
     if (compact_) {
         text_.append(first_sample_ ? "" : ",");
-        text_.append(sample_to_json(kept.sample).dump(-1, ' ', false));
+        text_.append(sample_json_(kept.sample).dump(-1, ' ', false));
     } else {
         if (first_sample_) {
             if (!streaming_) {
@@ -85,7 +84,7 @@ void ProfileDumpWriter::on_sample(const KeptSample& kept) {
             text_.clear();
         }
         text_.append(first_sample_ ? "" : ",\n").append(2 * SAMPLE_DEPTH, ' ');
-        append_json_text(sample_to_json(kept.sample), SAMPLE_DEPTH, text_);
+        append_json_text(sample_json_(kept.sample), SAMPLE_DEPTH, text_);
     }
     output_.write(text_);
     first_sample_ = false;

@@ -5,6 +5,7 @@
 
 #include "file_io.hpp"
 #include "json_document.hpp"
+#include "json_profile.hpp"
 #include "sample_filter.hpp"
 
 namespace vexa_cli {
@@ -44,6 +45,7 @@ class ProfileDumpWriter final : public FilteredVisitor {
     bool first_sample_ = true;
     std::uint32_t physical_tile_ = 0;
     std::string text_;
+    SampleJson sample_json_;
 };
 
 }  // namespace vexa_cli

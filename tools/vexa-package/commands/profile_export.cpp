@@ -43,6 +43,16 @@ class ExportWriter final : public FilteredVisitor {
     [[nodiscard]] std::size_t rows() const { return rows_; }
 
   private:
+    // A row with the columns' names as keys, in their order, for filling in place.
+    template <std::size_t N>
+    static JsonOutput row_of(const std::array<std::string_view, N>& names) {
+        JsonOutput row = JsonOutput::object();
+        for (const std::string_view name : names) {
+            row[std::string(name)] = nullptr;
+        }
+        return row;
+    }
+
     template <std::size_t N>
     static void header_row(StreamedOutput& out, const std::array<std::string_view, N>& names) {
         std::vector<std::string> fields(names.begin(), names.end());
@@ -72,20 +82,20 @@ class ExportWriter final : public FilteredVisitor {
                        std::to_string(kept.cycles)};
             append_csv_row(line_, fields_);
         } else {
-            const JsonOutput row{{"tile", kept.physical_tile},
-                                 {"sample", sample.index},
-                                 {"local_index", sample.local_index},
-                                 {"phase", sample.phase},
-                                 {"epoch", sample.epoch},
-                                 {"operation", sample.operation},
-                                 {"kind", to_string(sample.kind)},
-                                 {"kernel", sample.kernel},
-                                 {"start_cycle", sample.start_cycle},
-                                 {"end_cycle", sample.end_cycle},
-                                 {"start", kept.start},
-                                 {"end", kept.end},
-                                 {"cycles", kept.cycles}};
-            line_ = row.dump();
+            sample_row_["tile"] = kept.physical_tile;
+            sample_row_["sample"] = sample.index;
+            sample_row_["local_index"] = sample.local_index;
+            sample_row_["phase"] = sample.phase;
+            sample_row_["epoch"] = sample.epoch;
+            assign_text(sample_row_["operation"], sample.operation);
+            assign_text(sample_row_["kind"], to_string(sample.kind));
+            assign_text(sample_row_["kernel"], sample.kernel);
+            sample_row_["start_cycle"] = sample.start_cycle;
+            sample_row_["end_cycle"] = sample.end_cycle;
+            sample_row_["start"] = kept.start;
+            sample_row_["end"] = kept.end;
+            sample_row_["cycles"] = kept.cycles;
+            line_ = sample_row_.dump();
             line_.push_back('\n');
         }
         samples_->write(line_);
@@ -99,11 +109,11 @@ class ExportWriter final : public FilteredVisitor {
                 fields_ = {tile, index, std::string(entry.name), std::string(entry.value)};
                 append_csv_row(line_, fields_);
             } else {
-                line_ = JsonOutput{{"tile", kept.physical_tile},
-                                   {"sample", sample.index},
-                                   {"name", entry.name},
-                                   {"value", entry.value}}
-                            .dump();
+                metadata_row_["tile"] = kept.physical_tile;
+                metadata_row_["sample"] = sample.index;
+                assign_text(metadata_row_["name"], entry.name);
+                assign_text(metadata_row_["value"], entry.value);
+                line_ = metadata_row_.dump();
                 line_.push_back('\n');
             }
             metadata_->write(line_);
@@ -116,6 +126,9 @@ class ExportWriter final : public FilteredVisitor {
     std::size_t rows_ = 0;
     std::string line_;
     std::vector<std::string> fields_;
+    // The NDJSON rows, filled in place for each sample; keys in column order.
+    JsonOutput sample_row_ = row_of(SAMPLE_COLUMNS);
+    JsonOutput metadata_row_ = row_of(METADATA_COLUMNS);
 };
 
 int run_profile_export(const ExportOptions& options) {
