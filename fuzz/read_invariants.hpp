@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <span>
 #include <string>
@@ -192,13 +191,10 @@ template <typename Value, typename MayFail, typename Check>
 template <typename Value, typename Read, typename ReadStream, typename MayFail, typename Check>
 [[nodiscard]] Violation check_input(std::span<const std::uint8_t> input, Read read,
                                     ReadStream read_stream, MayFail may_fail, Check check) {
-    Bytes shifted(input.size() + 1, 0);
-    if (!input.empty()) {
-        std::memcpy(shifted.data() + 1, input.data(), input.size());
-    }
+    const InputForms forms(input);
     kj::ArrayInputStream stream(kj::arrayPtr(input.data(), input.size()));
-    return judge_forms<Value>(read(input), read(std::span<const std::uint8_t>(shifted).subspan(1)),
-                              read_stream(stream), may_fail, check);
+    return judge_forms<Value>(read(input), read(forms.unaligned()), read_stream(stream), may_fail,
+                              check);
 }
 
 }  // namespace detail
