@@ -74,14 +74,18 @@ SampleJson::SampleJson()
              {"start_cycle", 0U},
              {"end_cycle", 0U}}) {}
 
+void assign_step_fields(JsonOutput& object, const CycleSampleView& sample) {
+    object["local_index"] = sample.local_index;
+    object["phase"] = sample.phase;
+    object["epoch"] = sample.epoch;
+    assign_text(object["operation"], sample.operation);
+    assign_text(object["kind"], to_string(sample.kind));
+    assign_text(object["kernel"], sample.kernel);
+}
+
 const JsonOutput& SampleJson::operator()(const CycleSampleView& sample) {
     JsonOutput& step = json_["step"];
-    step["local_index"] = sample.local_index;
-    step["phase"] = sample.phase;
-    step["epoch"] = sample.epoch;
-    assign_text(step["operation"], sample.operation);
-    assign_text(step["kind"], to_string(sample.kind));
-    assign_text(step["kernel"], sample.kernel);
+    assign_step_fields(step, sample);
     auto& metadata = step["metadata"].get_ref<JsonOutput::array_t&>();
     metadata.resize(std::min(metadata.size(), sample.metadata.size()));
     while (metadata.size() < sample.metadata.size()) {

@@ -9,6 +9,10 @@
 
 namespace vexa_cli {
 
+/// Sets the step's fields of `sample` in `object`, in place: local_index, phase, epoch,
+/// operation, kind (its name) and kernel. Fields the object lacks are added at its end.
+void assign_step_fields(JsonOutput& object, const vexa_package::CycleSampleView& sample);
+
 /// One sample as JSON, every field under its model name, in declaration order; a step kind is
 /// its name ("Exchange", "Compute", "Synchronization", "Idle"). The document is filled in place
 /// for each sample, so that writing millions of them allocates only where a text or the

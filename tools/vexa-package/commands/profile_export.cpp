@@ -7,6 +7,7 @@
 #include "diagnostics.hpp"
 #include "file_io.hpp"
 #include "json_document.hpp"
+#include "json_profile.hpp"
 #include "loading.hpp"
 #include "sample_filter.hpp"
 #include "streamed_output.hpp"
@@ -84,12 +85,7 @@ class ExportWriter final : public FilteredVisitor {
         } else {
             sample_row_["tile"] = kept.physical_tile;
             sample_row_["sample"] = sample.index;
-            sample_row_["local_index"] = sample.local_index;
-            sample_row_["phase"] = sample.phase;
-            sample_row_["epoch"] = sample.epoch;
-            assign_text(sample_row_["operation"], sample.operation);
-            assign_text(sample_row_["kind"], to_string(sample.kind));
-            assign_text(sample_row_["kernel"], sample.kernel);
+            assign_step_fields(sample_row_, sample);
             sample_row_["start_cycle"] = sample.start_cycle;
             sample_row_["end_cycle"] = sample.end_cycle;
             sample_row_["start"] = kept.start;
