@@ -17,11 +17,14 @@ inline constexpr std::string_view JSON_FORM =
     "the path of the wrong field (tiles[2].segments[0].address: ...).";
 
 /// How the profile commands place samples in time.
-inline constexpr std::string_view UNWRAPPING =
-    "Each tile's 32-bit cycle counter is unwrapped in sample order: a start below the one\n"
-    "before it is taken as a counter wrap, which assumes the samples of a tile are listed in\n"
-    "the order they started and that consecutive starts lie less than 2^32 cycles apart.\n"
-    "Durations are end - start modulo 2^32.";
+inline constexpr std::string_view DEVICE_TIMELINE =
+    "Times are cycles on one device timeline that all tiles share. Each 32-bit start is put\n"
+    "at the 64-bit cycle nearest the start before it on its tile (a tile's first sample:\n"
+    "nearest the report's first start), so samples may be listed out of order and counters\n"
+    "may wrap; this is exact while those distances stay below 2^31 cycles, and a warning\n"
+    "names the first sample where it may not be. The report's first sample starts at cycle\n"
+    "2^32 + its stored start_cycle, so no sample lies below 0. Durations are end_cycle -\n"
+    "start_cycle modulo 2^32.";
 
 /// Sets the text shown after the options; help ends with a line break after it too.
 void footer(CLI::App& command, const std::string& text);

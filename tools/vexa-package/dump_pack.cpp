@@ -6,6 +6,7 @@
 #include "json_text.hpp"
 #include "loading.hpp"
 #include "profile_dump_writer.hpp"
+#include "timeline_report.hpp"
 
 namespace vexa_cli {
 namespace {
@@ -70,6 +71,7 @@ int run_profile_dump(const ProfileDumpOptions& options) {
     if (auto read = vexa_package::visit_profile(*bytes, writer); !read) {
         return fail(input_name(options.input), read.error());
     }
+    report_timeline(input_name(options.input), writer, false);
     writer.finish();
     const auto committed = output.commit();
     return committed ? EXIT_OK : fail(output_name(options.output), committed.error());

@@ -78,7 +78,11 @@ ProfileStatistics StatisticsCollector::finish() {
             statistics_.kind_cycles[kind] += tile.kind_cycles[kind];
         }
     }
-    statistics_.covered = earliest ? latest - *earliest : 0;
+    if (earliest) {
+        statistics_.span = vexa_package::TimelineSpan{.first_start = *earliest, .last_end = latest};
+        statistics_.covered = statistics_.span->cycles();
+    }
+    statistics_.anomalies = timeline().anomalies();
     statistics_.kernels = ranked(kernels_);
     statistics_.operations = ranked(operations_);
     return std::move(statistics_);

@@ -22,7 +22,7 @@ struct TileStatistics {
     /// Cycles per kind, in the order of `STEP_KINDS`.
     std::array<std::uint64_t, 4> kind_cycles{};
     std::uint64_t cycles = 0;
-    /// Unwrapped first start and last end; none without samples.
+    /// First start and last end on the device timeline; none without samples.
     std::optional<std::uint64_t> first_start;
     std::uint64_t last_end = 0;
 
@@ -55,8 +55,13 @@ struct ProfileStatistics {
     std::size_t samples = 0;
     std::array<std::uint64_t, 4> kind_cycles{};
     std::uint64_t cycles = 0;
+    /// The earliest start and the latest end over all tiles on the device timeline; none
+    /// without samples.
+    std::optional<vexa_package::TimelineSpan> span;
     /// From the earliest start to the latest end over all tiles, in cycles.
     std::uint64_t covered = 0;
+    /// What the counter values could not settle, over every sample of the report.
+    vexa_package::TimelineAnomalies anomalies;
     /// Most cycles first; equal cycles by name.
     std::vector<DurationStatistics> kernels;
     std::vector<DurationStatistics> operations;

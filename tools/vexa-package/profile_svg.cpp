@@ -15,6 +15,7 @@
 #include "sample_filter.hpp"
 #include "svg_writer.hpp"
 #include "text_format.hpp"
+#include "timeline_report.hpp"
 
 namespace vexa_cli {
 namespace {
@@ -352,7 +353,7 @@ std::string svg_head(const Extent& extent, const Layout& layout, std::string_vie
     out.append(xml_text(heading)).append("</text>\n");
     const std::string note = "time from the earliest start, cycle " +
                              std::to_string(layout.origin) +
-                             " (unwrapped per tile); bars narrower than a pixel are merged, "
+                             " on the device timeline; bars narrower than a pixel are merged, "
                              "hover for details";
     out.append("<text x=\"").append(coordinate(LABEL_WIDTH)).append("\" y=\"38\" fill=\"#666\">");
     out.append(xml_text(note)).append("</text>\n");
@@ -365,7 +366,7 @@ std::string svg_head(const Extent& extent, const Layout& layout, std::string_vie
 // of the kept samples' time line, the second for the rows.
 std::expected<std::size_t, vexa_package::PackageError> write_svg(
     OutputFile& output, std::span<const std::uint8_t> report, std::string_view source,
-    const SvgOptions& options) {
+    std::string_view subject, const SvgOptions& options) {
     SampleFilter filter(options.filter);
     Extent extent(filter);
     if (auto read = visit_profile(report, extent); !read) {
@@ -383,6 +384,7 @@ std::expected<std::size_t, vexa_package::PackageError> write_svg(
         return std::unexpected(std::move(read.error()));
     }
     output.write("</svg>\n");
+    report_timeline(subject, extent, true);
     return extent.rows;
 }
 
@@ -401,7 +403,7 @@ int run_profile_svg(const SvgOptions& options) {
     const std::string name = options.report == STANDARD_STREAM
                                  ? input_name(options.report)
                                  : std::filesystem::path(options.report).filename().string();
-    const auto rows = write_svg(output, *bytes, name, options);
+    const auto rows = write_svg(output, *bytes, name, input_name(options.report), options);
     if (!rows) {
         return fail(input_name(options.report), rows.error());
     }

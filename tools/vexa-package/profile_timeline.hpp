@@ -26,18 +26,6 @@ inline constexpr std::array<vexa_package::ProfileStepKind, 4> STEP_KINDS{
     return sample.end_cycle - sample.start_cycle;
 }
 
-/// Turns the wrapping 32-bit start cycles of one tile's samples, taken in sample order,
-/// into one rising 64-bit count. It assumes that the samples are listed in the order they
-/// started and that consecutive starts lie less than 2^32 cycles apart: a start below the
-/// one before it means the counter wrapped in between. The first start is taken as it is.
-class CycleUnwrapper {
-  public:
-    [[nodiscard]] std::uint64_t next(std::uint32_t start_cycle);
-
-  private:
-    std::optional<std::uint64_t> previous_;
-};
-
 /// Seconds for a number of cycles at `clock_hz`; none when the clock is unknown (0 Hz).
 [[nodiscard]] std::optional<double> cycles_to_seconds(std::uint64_t cycles, std::uint64_t clock_hz);
 

@@ -7,6 +7,7 @@
 #include "file_io.hpp"
 #include "loading.hpp"
 #include "text_format.hpp"
+#include "timeline_report.hpp"
 #include "trace_json.hpp"
 #include "trace_perfetto.hpp"
 
@@ -48,6 +49,7 @@ int run_profile_trace(const TraceOptions& options) {
         return fail(input_name(options.report), read.error());
     }
     writer->finish();
+    report_timeline(input_name(options.report), trace, true);
     if (writer->clock_hz() == 0) {
         warn(input_name(options.report),
              "clock_hz is 0; the trace shows one cycle as one nanosecond");

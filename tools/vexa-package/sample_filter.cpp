@@ -125,6 +125,10 @@ SampleFilter::SampleFilter(const SampleFilterOptions& options)
     }
 }
 
+bool SampleFilter::active() const {
+    return tiles_ || kernel_.regex || operation_.regex || kind_ || windowed();
+}
+
 bool SampleFilter::keep_tile(std::uint32_t physical_tile) const {
     return !tiles_ || std::ranges::any_of(*tiles_, [physical_tile](const auto& range) {
         return range.first <= physical_tile && physical_tile <= range.second;
@@ -148,26 +152,25 @@ void FilteredVisitor::header(const vexa_package::ProfileHeaderView& header) {
 void FilteredVisitor::tile(const vexa_package::TileProfileView& tile) {
     tile_kept_ = filter_->keep_tile(tile.physical_tile);
     physical_tile_ = tile.physical_tile;
-    unwrapper_ = CycleUnwrapper();
+    timeline_.tile(tile);
     if (tile_kept_) {
         on_tile(tile);
     }
 }
 
 void FilteredVisitor::sample(const vexa_package::CycleSampleView& sample) {
-    if (!tile_kept_) {
+    // Samples of tiles left out are placed too: the device timeline is the same whatever the
+    // filters keep.
+    const vexa_package::TimelinePlace place = timeline_.place(sample);
+    if (!tile_kept_ || !filter_->keep(sample, place.start)) {
         return;
     }
-    const std::uint64_t start = unwrapper_.next(sample.start_cycle);
-    if (!filter_->keep(sample, start)) {
-        return;
-    }
-    const std::uint32_t cycles = sample.end_cycle - sample.start_cycle;
+    ++kept_;
     on_sample({.sample = sample,
                .physical_tile = physical_tile_,
-               .start = start,
-               .end = start + cycles,
-               .cycles = cycles});
+               .start = place.start,
+               .end = place.end,
+               .cycles = sample_cycles(sample)});
 }
 
 void FilteredVisitor::tile_end(const vexa_package::TileProfileView& tile) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "profile_timeline.hpp"
+#include "vexa_package/cycle_timeline.hpp"
 #include "vexa_package/profile_visitor.hpp"
 
 namespace vexa_cli {
@@ -36,8 +37,9 @@ inline constexpr std::string_view FILTER_HELP =
     "Filters keep the samples that pass all of them: --tiles by physical tile (0-3,8),\n"
     "--kernel and --operation by an ECMAScript regular expression found anywhere in the name\n"
     "(anchor it with ^...$), --kind by kind, and --from/--to the samples that start at or\n"
-    "after FROM and before TO on the tile's unwrapped cycle timeline. Unwrapping sees every\n"
-    "sample, so a filter never moves a kept one.";
+    "after FROM and before TO, in cycles on the device timeline (profile summary shows where\n"
+    "the report lies on it). Every sample is placed before any is filtered, so a filter\n"
+    "never moves a kept one.";
 
 /// Inclusive ranges of physical tiles from "0-3,8"; the error says what is wrong.
 [[nodiscard]] std::expected<std::vector<std::pair<std::uint32_t, std::uint32_t>>, std::string>
@@ -50,8 +52,13 @@ class SampleFilter {
     /// The options were checked while parsing.
     explicit SampleFilter(const SampleFilterOptions& options);
 
+    /// Whether any filter was given.
+    [[nodiscard]] bool active() const;
+    /// Whether --from or --to was given.
+    [[nodiscard]] bool windowed() const { return from_ || to_; }
+
     [[nodiscard]] bool keep_tile(std::uint32_t physical_tile) const;
-    /// `start` is the sample's unwrapped start cycle.
+    /// `start` is the sample's start on the device timeline.
     [[nodiscard]] bool keep(const vexa_package::CycleSampleView& sample, std::uint64_t start);
 
   private:
@@ -69,7 +76,7 @@ class SampleFilter {
     std::optional<std::uint64_t> to_;
 };
 
-/// A sample that passed the filters, placed on its tile's unwrapped timeline.
+/// A sample that passed the filters, placed on the device timeline.
 struct KeptSample {
     const vexa_package::CycleSampleView& sample;
     std::uint32_t physical_tile = 0;
@@ -79,8 +86,8 @@ struct KeptSample {
     std::uint32_t cycles = 0;
 };
 
-/// Streams a report through the filters: unwraps each tile's cycles over all of its samples
-/// and hands on the tiles and samples that are kept. Tiles left out by --tiles are not
+/// Streams a report through the filters: places every sample on the device timeline, kept or
+/// not, and hands on the tiles and samples that are kept. Tiles left out by --tiles are not
 /// announced; a tile whose samples are all filtered out still is.
 class FilteredVisitor : public vexa_package::ProfileVisitor {
   public:
@@ -90,6 +97,12 @@ class FilteredVisitor : public vexa_package::ProfileVisitor {
     void tile(const vexa_package::TileProfileView& tile) final;
     void sample(const vexa_package::CycleSampleView& sample) final;
     void tile_end(const vexa_package::TileProfileView& tile) final;
+
+    /// Where the samples seen so far lie, and what their counter values could not settle.
+    [[nodiscard]] const vexa_package::CycleTimeline& timeline() const { return timeline_; }
+    /// Samples handed on so far.
+    [[nodiscard]] std::uint64_t kept() const { return kept_; }
+    [[nodiscard]] const SampleFilter& filter() const { return *filter_; }
 
   protected:
     virtual void on_header(const vexa_package::ProfileHeaderView& /*header*/) {}
@@ -101,7 +114,8 @@ class FilteredVisitor : public vexa_package::ProfileVisitor {
     SampleFilter* filter_;
     bool tile_kept_ = false;
     std::uint32_t physical_tile_ = 0;
-    CycleUnwrapper unwrapper_;
+    vexa_package::CycleTimeline timeline_;
+    std::uint64_t kept_ = 0;
 };
 
 }  // namespace vexa_cli

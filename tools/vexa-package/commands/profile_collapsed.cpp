@@ -7,6 +7,7 @@
 #include "file_io.hpp"
 #include "loading.hpp"
 #include "sample_filter.hpp"
+#include "timeline_report.hpp"
 
 namespace vexa_cli {
 namespace {
@@ -63,6 +64,7 @@ int run_profile_collapsed(const CollapsedOptions& options) {
     if (const auto visited = visit_profile_file(options.report, counter); !visited) {
         return fail(visited.error());
     }
+    report_timeline(input_name(options.report), counter, false);
     const auto stored = store(options.output, counter.folded());
     return stored ? EXIT_OK : fail(stored.error());
 }

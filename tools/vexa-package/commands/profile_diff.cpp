@@ -12,6 +12,7 @@
 #include "loading.hpp"
 #include "sample_filter.hpp"
 #include "tables.hpp"
+#include "timeline_report.hpp"
 
 namespace vexa_cli {
 namespace {
@@ -79,6 +80,7 @@ std::expected<Aggregates, Failure> aggregate(const std::string& path, SampleFilt
     if (const auto visited = visit_profile_file(path, aggregates); !visited) {
         return std::unexpected(visited.error());
     }
+    report_timeline(input_name(path), aggregates, false);
     return aggregates;
 }
 

@@ -11,6 +11,7 @@
 #include "loading.hpp"
 #include "sample_filter.hpp"
 #include "streamed_output.hpp"
+#include "timeline_report.hpp"
 
 namespace vexa_cli {
 namespace {
@@ -145,6 +146,7 @@ int run_profile_export(const ExportOptions& options) {
     if (const auto visited = visit_profile_file(options.report, writer); !visited) {
         return fail(visited.error());
     }
+    report_timeline(input_name(options.report), writer, true);
     if (const auto done = samples->commit(); !done) {
         return fail(output_name(options.output), done.error());
     }
@@ -173,17 +175,18 @@ CommandAction declare_profile_export(CLI::App& command) {
                     "Also write the metadata pairs, keyed by tile and sample, to FILE")
         ->type_name("FILE");
     add_filter_options(command, options->filter);
-    footer(command,
-           "One row per sample, in stored order, columns:\n"
-           "  tile,sample,local_index,phase,epoch,operation,kind,kernel,start_cycle,end_cycle,\n"
-           "  start,end,cycles\n"
-           "start_cycle and end_cycle as stored; start and end unwrapped 64-bit; cycles is\n"
-           "end - start. The metadata table has tile,sample,name,value, one row per pair.\n"
-           "CSV has a header row, CRLF line ends and RFC 4180 quoting; NDJSON has one object\n"
-           "per line with the same names. Both are written as the report streams past.\n" +
-               std::string(FILTER_HELP) + "\n" + std::string(UNWRAPPING) +
-               "\nExample: vexa-package profile export run.vxprof -o run.csv --metadata meta.csv\n"
-               "         python3 -c 'import pandas; print(pandas.read_csv(\"run.csv\"))'");
+    footer(
+        command,
+        "One row per sample, in stored order, columns:\n"
+        "  tile,sample,local_index,phase,epoch,operation,kind,kernel,start_cycle,end_cycle,\n"
+        "  start,end,cycles\n"
+        "start_cycle and end_cycle as stored; start and end on the device timeline, 64-bit;\n"
+        "cycles is end - start. The metadata table has tile,sample,name,value, one row per pair.\n"
+        "CSV has a header row, CRLF line ends and RFC 4180 quoting; NDJSON has one object\n"
+        "per line with the same names. Both are written as the report streams past.\n" +
+            std::string(FILTER_HELP) + "\n" + std::string(DEVICE_TIMELINE) +
+            "\nExample: vexa-package profile export run.vxprof -o run.csv --metadata meta.csv\n"
+            "         python3 -c 'import pandas; print(pandas.read_csv(\"run.csv\"))'");
     return [options] { return run_profile_export(*options); };
 }
 

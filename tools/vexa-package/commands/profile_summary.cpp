@@ -12,6 +12,7 @@
 #include "profile_statistics.hpp"
 #include "tables.hpp"
 #include "text_format.hpp"
+#include "timeline_report.hpp"
 
 namespace vexa_cli {
 namespace {
@@ -131,6 +132,10 @@ std::string summary_text(const ProfileStatistics& statistics, std::string_view n
     facts.add_row({"clock", clock_text(statistics.clock_hz)});
     facts.add_row({"tiles", std::to_string(statistics.tiles.size())});
     facts.add_row({"samples", std::to_string(statistics.samples)});
+    if (statistics.span) {
+        facts.add_row({"start", "cycle " + std::to_string(statistics.span->first_start) +
+                                    " on the device timeline"});
+    }
     std::string covered = std::to_string(statistics.covered) + " cycles";
     if (statistics.clock_hz != 0) {
         covered += ", " + time_text(statistics.covered, statistics.clock_hz);
@@ -158,6 +163,20 @@ JsonOutput kinds_json(const std::array<std::uint64_t, 4>& cycles) {
     return kinds;
 }
 
+JsonOutput optional_json(const std::optional<std::uint64_t>& value) {
+    return value ? JsonOutput(*value) : JsonOutput(nullptr);
+}
+
+JsonOutput anomaly_json(const vexa_package::TimelineAnomaly& anomaly) {
+    JsonOutput out{{"count", anomaly.count}};
+    if (anomaly.count != 0) {
+        out["physical_tile"] = anomaly.physical_tile;
+        out["tile_index"] = anomaly.tile_index;
+        out["sample_index"] = anomaly.sample_index;
+    }
+    return out;
+}
+
 JsonOutput ranking_json(const std::vector<DurationStatistics>& entries, std::size_t count,
                         std::uint64_t clock_hz) {
     JsonOutput list = JsonOutput::array();
@@ -181,29 +200,41 @@ JsonOutput summary_json(const ProfileStatistics& statistics, std::size_t top) {
     JsonOutput tiles = JsonOutput::array();
     for (const TileStatistics& tile : statistics.tiles) {
         const auto busy = busy_fraction(tile, statistics.covered);
-        tiles.push_back({{"physical_tile", tile.physical_tile},
-                         {"samples", tile.samples},
-                         {"cycles", tile.cycles},
-                         {"span_cycles", tile.span()},
-                         {"span_seconds", seconds_json(tile.span(), statistics.clock_hz)},
-                         {"cycles_by_kind", kinds_json(tile.kind_cycles)},
-                         {"busy_cycles", tile.busy_cycles()},
-                         {"busy_fraction", busy ? JsonOutput(*busy) : JsonOutput(nullptr)}});
+        tiles.push_back(
+            {{"physical_tile", tile.physical_tile},
+             {"samples", tile.samples},
+             {"cycles", tile.cycles},
+             {"first_start", optional_json(tile.first_start)},
+             {"last_end", tile.first_start ? JsonOutput(tile.last_end) : JsonOutput(nullptr)},
+             {"span_cycles", tile.span()},
+             {"span_seconds", seconds_json(tile.span(), statistics.clock_hz)},
+             {"cycles_by_kind", kinds_json(tile.kind_cycles)},
+             {"busy_cycles", tile.busy_cycles()},
+             {"busy_fraction", busy ? JsonOutput(*busy) : JsonOutput(nullptr)}});
     }
-    return {{"clock_hz", statistics.clock_hz},
-            {"tile_count", statistics.tiles.size()},
-            {"sample_count", statistics.samples},
-            {"cycles", statistics.cycles},
-            {"cycles_by_kind", kinds_json(statistics.kind_cycles)},
-            {"covered_cycles", statistics.covered},
-            {"covered_seconds", seconds_json(statistics.covered, statistics.clock_hz)},
-            {"tiles", std::move(tiles)},
-            {"kernel_count", statistics.kernels.size()},
-            {"kernels",
-             ranking_json(statistics.kernels, shown(statistics.kernels, top), statistics.clock_hz)},
-            {"operation_count", statistics.operations.size()},
-            {"operations", ranking_json(statistics.operations, shown(statistics.operations, top),
-                                        statistics.clock_hz)}};
+    return {
+        {"clock_hz", statistics.clock_hz},
+        {"tile_count", statistics.tiles.size()},
+        {"sample_count", statistics.samples},
+        {"cycles", statistics.cycles},
+        {"cycles_by_kind", kinds_json(statistics.kind_cycles)},
+        {"first_start", optional_json(statistics.span ? std::optional(statistics.span->first_start)
+                                                      : std::nullopt)},
+        {"last_end",
+         optional_json(statistics.span ? std::optional(statistics.span->last_end) : std::nullopt)},
+        {"covered_cycles", statistics.covered},
+        {"covered_seconds", seconds_json(statistics.covered, statistics.clock_hz)},
+        {"timeline_anomalies",
+         {{"backwards", anomaly_json(statistics.anomalies.backwards)},
+          {"ambiguous", anomaly_json(statistics.anomalies.ambiguous)},
+          {"out_of_range", anomaly_json(statistics.anomalies.out_of_range)}}},
+        {"tiles", std::move(tiles)},
+        {"kernel_count", statistics.kernels.size()},
+        {"kernels",
+         ranking_json(statistics.kernels, shown(statistics.kernels, top), statistics.clock_hz)},
+        {"operation_count", statistics.operations.size()},
+        {"operations", ranking_json(statistics.operations, shown(statistics.operations, top),
+                                    statistics.clock_hz)}};
 }
 
 std::string summary_csv(const ProfileStatistics& statistics, std::size_t top) {
@@ -233,6 +264,7 @@ int run_profile_summary(const SummaryOptions& options) {
     if (const auto visited = visit_profile_file(options.report, collector); !visited) {
         return fail(visited.error());
     }
+    report_timeline(input_name(options.report), collector, true);
     const ProfileStatistics statistics = collector.finish();
     if (options.csv) {
         print(summary_csv(statistics, options.top));
@@ -267,7 +299,7 @@ CommandAction declare_profile_summary(CLI::App& command) {
            "cycles the samples, cycles, mean, min, p50, p90, p99 and max cycles per sample.\n"
            "Percentiles are nearest-rank: pN is the smallest duration such that at least N% of\n"
            "the samples took at most that long (exact, from every duration).\n" +
-               std::string(FILTER_HELP) + "\n" + std::string(UNWRAPPING) +
+               std::string(FILTER_HELP) + "\n" + std::string(DEVICE_TIMELINE) +
                "\nExample: vexa-package profile summary run.vxprof --kind Compute --top 5");
     return [options] { return run_profile_summary(*options); };
 }

@@ -21,7 +21,7 @@ CommandAction declare_profile_svg(CLI::App& command) {
            "Samples narrower than a pixel are merged per pixel column, so the picture stays small\n"
            "for millions of samples; hovering a bar shows its kernel, or what was merged. The\n"
            "time axis spans the kept samples, so --from and --to zoom in.\n" +
-               std::string(FILTER_HELP) + "\n" + std::string(UNWRAPPING) +
+               std::string(FILTER_HELP) + "\n" + std::string(DEVICE_TIMELINE) +
                "\nExamples: vexa-package profile svg run.vxprof -o timeline.svg\n"
                "          vexa-package profile svg run.vxprof -o part.svg --from 2000000 --to "
                "3000000");

@@ -26,7 +26,7 @@ CommandAction declare_profile_trace(CLI::App& command) {
            "nanosecond. Perfetto's protobuf format is several times smaller than JSON and loads\n"
            "far larger runs; open either with \"Open trace file\" at ui.perfetto.dev (JSON also\n"
            "in chrome://tracing).\n" +
-               std::string(FILTER_HELP) + "\n" + std::string(UNWRAPPING) +
+               std::string(FILTER_HELP) + "\n" + std::string(DEVICE_TIMELINE) +
                "\nExamples: vexa-package profile trace run.vxprof -o run.pftrace\n"
                "          vexa-package profile trace run.vxprof -o trace.json --tiles 0-3,8");
     return [options] { return run_profile_trace(*options); };

@@ -7,6 +7,9 @@ TOOL=$1
 EXAMPLES=$2
 WORK=$3
 PYTHON=/usr/bin/python3
+# The test scripts' Python helpers (device_timeline.py) import from here.
+export PYTHONPATH
+PYTHONPATH=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)${PYTHONPATH:+:$PYTHONPATH}
 rm -rf "$WORK"
 mkdir -p "$WORK"
 cd "$WORK"

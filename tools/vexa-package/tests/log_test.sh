@@ -27,8 +27,8 @@ for command in inspect validate dump pack image profile; do
 done
 run 0 profile trace --help
 contains out "protobuf or Chrome JSON"
-contains out "unwrapped in sample order"
-contains out "less than 2^32 cycles apart"
+contains out "one device timeline that all tiles share"
+contains out "exact while those distances stay below 2^31 cycles"
 contains out "clock_hz 0"
 run 0 dump --help
 contains out "base64"

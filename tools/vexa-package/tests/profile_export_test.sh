@@ -8,27 +8,24 @@ SAMPLE=$EXAMPLES/sample_profile.json
 
 cat >oracle.py <<'PY'
 import json, sys
+from device_timeline import placed
 def rows(path, tiles=None):
     report = json.load(open(path))
     out, meta = [], []
-    for tile in report["tiles"]:
-        previous = None
-        for index, sample in enumerate(tile["samples"]):
-            raw = sample["start_cycle"]
-            start = raw if previous is None else previous + (raw - previous) % 2**32
-            previous = start
-            cycles = (sample["end_cycle"] - raw) % 2**32
-            step = sample["step"]
-            if tiles is not None and tile["physical_tile"] not in tiles:
-                continue
-            out.append({"tile": tile["physical_tile"], "sample": index,
-                        "local_index": step["local_index"], "phase": step["phase"],
-                        "epoch": step["epoch"], "operation": step["operation"],
-                        "kind": step["kind"], "kernel": step["kernel"], "start_cycle": raw,
-                        "end_cycle": sample["end_cycle"], "start": start, "end": start + cycles,
-                        "cycles": cycles})
-            meta += [{"tile": tile["physical_tile"], "sample": index, "name": m["name"],
-                      "value": m["value"]} for m in step["metadata"]]
+    for tile, index, sample, start, end in placed(report):
+        raw = sample["start_cycle"]
+        cycles = end - start
+        step = sample["step"]
+        if tiles is not None and tile["physical_tile"] not in tiles:
+            continue
+        out.append({"tile": tile["physical_tile"], "sample": index,
+                    "local_index": step["local_index"], "phase": step["phase"],
+                    "epoch": step["epoch"], "operation": step["operation"],
+                    "kind": step["kind"], "kernel": step["kernel"], "start_cycle": raw,
+                    "end_cycle": sample["end_cycle"], "start": start, "end": end,
+                    "cycles": cycles})
+        meta += [{"tile": tile["physical_tile"], "sample": index, "name": m["name"],
+                  "value": m["value"]} for m in step["metadata"]]
     return out, meta
 PY
 

@@ -2,7 +2,7 @@
 # The sample filters on the profile commands that write samples out (dump, trace in both
 # formats, svg): under each filter, the output equals the unfiltered output restricted to the
 # samples a Python computation keeps, with the kept samples' times unchanged; and where the
-# kept samples unwrap alike on their own, it equals the output for the report of just those
+# kept samples lie alike on their own, it equals the output for the report of just those
 # samples, byte for byte. Every profile command takes the same filters.
 source "$(dirname "$0")/lib.sh"
 protoc --python_out=. -I "$EXAMPLES/../tools/vexa-package" perfetto_trace.proto
@@ -44,17 +44,18 @@ mkdir -p whole part
 
 cat >oracle.py <<'PY'
 import json, re
+from device_timeline import placed
 def kept(report, tiles=None, kernel=None, operation=None, kind=None, start_from=None, to=None):
-    """Per tile entry left by --tiles: (tile, [(sample, unwrapped start, kept)])."""
+    """Per tile entry left by --tiles: (tile, [(sample, start on the device timeline, kept)])."""
+    places = {}
+    for tile, _, sample, start, _ in placed(report):
+        places.setdefault(id(tile), []).append((sample, start))
     out = []
     for tile in report["tiles"]:
         if tiles is not None and tile["physical_tile"] not in tiles:
             continue
-        previous, marks = None, []
-        for sample in tile["samples"]:
-            raw = sample["start_cycle"]
-            start = raw if previous is None else previous + (raw - previous) % 2**32
-            previous = start
+        marks = []
+        for sample, start in places.get(id(tile), []):
             step = sample["step"]
             keep = not (kind and step["kind"].lower() != kind.lower()) \
                 and not (start_from is not None and start < start_from) \
@@ -70,19 +71,10 @@ def restricted(report, marked):
             "tiles": [{"physical_tile": t["physical_tile"],
                        "samples": [s for s, _, keep in marks if keep]} for t, marks in marked]}
 
-def unwraps_alike(marked):
-    """Whether the kept samples of each tile unwrap on their own to the same starts."""
-    for _, marks in marked:
-        previous = None
-        for sample, start, keep in marks:
-            if not keep:
-                continue
-            raw = sample["start_cycle"]
-            alone = raw if previous is None else previous + (raw - previous) % 2**32
-            previous = alone
-            if alone != start:
-                return False
-    return True
+def places_alike(report, marked):
+    """Whether the kept samples, as a report of their own, lie where they lie in the whole."""
+    alone = [start for _, _, _, start, _ in placed(restricted(report, marked))]
+    return alone == [start for _, marks in marked for _, start, keep in marks if keep]
 
 def keep_flags(marked):
     return [keep for _, marks in marked for _, _, keep in marks]
@@ -124,7 +116,7 @@ exec(open('oracle.py').read())
 report = json.load(open('report.json'))
 marked = kept(report, $pyargs)
 json.dump(restricted(report, marked), open('part.json', 'w'))
-open('alike', 'w').write('1' if unwraps_alike(marked) else '0')
+open('alike', 'w').write('1' if places_alike(report, marked) else '0')
 "
     "$TOOL" profile pack part.json -o part/run.vxprof
 
@@ -181,7 +173,7 @@ starts = [start for _, marks in marked for _, start, keep in marks if keep]
 origin = min(starts) if starts else 0
 assert any(t.startswith('time from the earliest start, cycle %d ' % origin) for t in texts)
 "
-    # Where the kept samples unwrap alike on their own, the report of just them gives the
+    # Where the kept samples lie alike on their own, the report of just them gives the
     # same files; the names of the reports are the same, in other directories.
     if [[ $(cat alike) == 1 ]]; then
         same_timelines=$((same_timelines + 1))
@@ -202,16 +194,16 @@ check "tiles={7}" --tiles 7
 check "kernel='^gemm'" --kernel '^gemm'
 check "operation='mlp', kind='Compute'" --operation mlp --kind compute
 check "kind='Idle', tiles={3}" --kind Idle --tiles 3
-check "start_from=2000, to=9000" --from 2000 --to 9000
-check "start_from=2**32" --from 4294967296
-check "tiles={1,3}, start_from=1000, kernel='e'" --tiles 1,3 --from 1000 --kernel e
+check "start_from=2**33 + 2000, to=2**33 + 9000" --from 8589936592 --to 8589943592
+check "start_from=2**33" --from 8589934592
+check "tiles={1,3}, start_from=2**33 + 1000, kernel='e'" --tiles 1,3 --from 8589935592 --kernel e
 check "kernel='nothing matches'" --kernel 'nothing matches'
 python "assert $same_timelines >= 5, $same_timelines"
 python "
 exec(open('oracle.py').read())
 report = json.load(open('report.json'))
 assert sum(keep_flags(kept(report, operation='mlp', kind='Compute'))) > 0
-assert not unwraps_alike(kept(report, start_from=2**32))
+assert not places_alike(report, kept(report, start_from=2**33))
 "
 
 # The filters are checked as they are parsed, on these commands as on the others.

@@ -29,18 +29,20 @@ PY
 
 cat >oracle.py <<'PY'
 import json, math, re, sys
+from device_timeline import placed
 def summary(path, tiles=None, kernel=None, operation=None, kind=None, start_from=None, to=None):
     report = json.load(open(path))
     out_tiles, names = [], {"kernel": {}, "operation": {}}
+    places = {}
+    for tile, _, sample, start, _ in placed(report):
+        places.setdefault(id(tile), []).append((sample, start))
     for tile in report["tiles"]:
         if tiles is not None and tile["physical_tile"] not in tiles:
             continue
         kinds = dict.fromkeys(["Exchange", "Compute", "Synchronization", "Idle"], 0)
-        previous, first, last, count = None, None, 0, 0
-        for sample in tile["samples"]:
+        first, last, count = None, 0, 0
+        for sample, start in places.get(id(tile), []):
             raw = sample["start_cycle"]
-            start = raw if previous is None else previous + (raw - previous) % 2**32
-            previous = start
             step = sample["step"]
             cycles = (sample["end_cycle"] - raw) % 2**32
             if kind and step["kind"].lower() != kind.lower(): continue
@@ -67,15 +69,18 @@ def summary(path, tiles=None, kernel=None, operation=None, kind=None, start_from
                  "p50": rank(v, 50), "p90": rank(v, 90), "p99": rank(v, 99)}
                 for n, v in table.items()]
         groups[group] = sorted(rows, key=lambda r: (-r["cycles"], r["name"]))
-    return out_tiles, covered, groups
+    span = (min(firsts), max(t["last"] for t in out_tiles if t["first"] is not None)) if firsts else (None, None)
+    return out_tiles, covered, groups, span
 
 def check(path, output, **filters):
-    tiles, covered, groups = summary(path, **filters)
+    tiles, covered, groups, span = summary(path, **filters)
     mine = json.load(open(output))
     assert mine["covered_cycles"] == covered, (mine["covered_cycles"], covered)
+    assert (mine["first_start"], mine["last_end"]) == span, (mine["first_start"], mine["last_end"], span)
     assert [t["physical_tile"] for t in mine["tiles"]] == [t["physical_tile"] for t in tiles]
     for got, want in zip(mine["tiles"], tiles):
         assert got["samples"] == want["samples"] and got["cycles_by_kind"] == want["kinds"], (got, want)
+        assert got["first_start"] == want["first"] and got["last_end"] == (want["last"] if want["first"] is not None else None)
         busy = sum(want["kinds"].values()) - want["kinds"]["Idle"]
         assert got["busy_cycles"] == busy
         if covered:
@@ -101,10 +106,22 @@ check "tiles={10}" --tiles 10
 check "kernel=\"^uniform\$\"" --kernel '^uniform$'
 check "operation=\"mlp\"" --operation mlp
 check "kind=\"Compute\"" --kind compute
-check "start_from=2000, to=6000" --from 2000 --to 6000
+check "start_from=2**32 + 2000, to=2**32 + 6000" --from 4294969296 --to 4294973296
 check "tiles={3}, start_from=2**32" --tiles 3 --from 4294967296
-check "tiles={1,8}, kernel=\"e\", kind=\"Idle\", start_from=100" --tiles 1,8 --kernel e --kind Idle --from 100
+check "tiles={1,8}, kernel=\"e\", kind=\"Idle\", start_from=2**32 + 100" --tiles 1,8 --kernel e --kind Idle --from 4294967396
 check "kernel=\"nothing matches\"" --kernel 'nothing matches'
+# A filter that keeps nothing says where the report lies; one that keeps something is silent.
+python "
+exec(open('oracle.py').read())
+_, _, _, span = summary('known.json')
+text = open('err').read()
+want = 'vexa-package: known.vxprof: warning: no samples kept; the report spans cycles %d to %d on the device timeline\\n' % span
+assert text == want, (text, want)
+"
+run 0 profile summary known.vxprof --from 100 --to 200
+contains err "no samples kept; the report spans cycles"
+run 0 profile summary known.vxprof --kind Idle
+empty err
 
 # The known distributions: uniform 1..100 per tile, nearest rank.
 run 0 profile summary known.vxprof --json --top 0 --kernel '^uniform$' --tiles 0
@@ -118,7 +135,7 @@ run 0 profile summary known.vxprof --csv --top 0 --operation 'attention'
 python '
 import csv
 exec(open("oracle.py").read())
-tiles, covered, groups = summary("known.json", operation="attention")
+tiles, covered, groups, span = summary("known.json", operation="attention")
 rows = list(csv.DictReader(open("out", newline="")))
 assert list(rows[0].keys()) == ["group", "name", "samples", "cycles", "mean", "min", "p50", "p90", "p99", "max"]
 for group in ("kernel", "operation"):

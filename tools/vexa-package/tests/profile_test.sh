@@ -5,31 +5,26 @@ source "$(dirname "$0")/lib.sh"
 pack_samples
 SAMPLE=$EXAMPLES/sample_profile.json
 
-# Figures of the sample computed independently: cycles are end - start modulo 2^32, start
-# cycles unwrapped per tile in sample order.
+# Figures of the sample computed independently: cycles are end - start modulo 2^32, starts
+# placed on the device timeline (device_timeline.py).
 cat >oracle.py <<'PY'
 import json, sys
+from device_timeline import starts_by_entry
 report = json.load(open(sys.argv[1]))
 clock = report["clock_hz"]
 tiles = []
 kernels = {}
-for tile in report["tiles"]:
+for tile, places in zip(report["tiles"], starts_by_entry(report)):
     kinds = {"Exchange": 0, "Compute": 0, "Synchronization": 0, "Idle": 0}
-    starts, ends, previous = [], [], None
     for sample in tile["samples"]:
         cycles = (sample["end_cycle"] - sample["start_cycle"]) % 2**32
-        start = sample["start_cycle"] if previous is None else \
-            previous + (sample["start_cycle"] - previous) % 2**32
-        previous = start
-        starts.append(start)
-        ends.append(start + cycles)
         kinds[sample["step"]["kind"]] += cycles
         kernel = sample["step"]["kernel"]
         kernels[kernel] = kernels.get(kernel, 0) + cycles
     tiles.append({"tile": tile["physical_tile"], "samples": len(tile["samples"]),
-                  "kinds": kinds, "cycles": sum(kinds.values()), "starts": starts,
-                  "ends": ends})
-covered = max(max(t["ends"]) for t in tiles) - min(t["starts"][0] for t in tiles)
+                  "kinds": kinds, "cycles": sum(kinds.values()),
+                  "starts": [start for start, _ in places], "ends": [end for _, end in places]})
+covered = max(max(t["ends"]) for t in tiles) - min(min(t["starts"]) for t in tiles)
 PY
 
 run 0 profile summary run.vxprof
@@ -46,7 +41,7 @@ for tile in tiles:
                        for k in ("Exchange", "Compute", "Synchronization", "Idle"))
     busy = "%.1f%%" % (100 * (tile["cycles"] - tile["kinds"]["Idle"]) / covered)
     row = r"^ +%d +%d +%d +%d +%s +%s$" % (tile["tile"], tile["samples"], tile["cycles"],
-                                           tile["ends"][-1] - tile["starts"][0], shares, busy)
+                                           max(tile["ends"]) - min(tile["starts"]), shares, busy)
     assert re.search(row, text, re.M), row
 top = max(kernels, key=kernels.get)
 assert re.search(r"^kernels with the most cycles \(top 10 of %d\)$" % len(kernels), text, re.M)
