@@ -92,7 +92,9 @@ py::object profile_samples(py::handle record) {
     return samples_to_python(std::move(table), classes);
 }
 
-// The library's rendering of any record, through its C++ value.
+// The library's diagnostic rendering of any record, through its C++ value: what the tests
+// compare with the C++ rendering of the same record, to check the conversions field by field.
+// The records' own repr is Python's.
 std::string render(py::handle record) {
     const RecordClasses classes = RecordClasses::import();
     const auto is = [&](const py::object& cls) { return py::isinstance(record, cls); };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 #include <pybind11/numpy.h>
@@ -30,36 +31,31 @@ std::uint32_t NameTable::code(std::string_view name) {
 }
 
 void register_sample_dtype() {
-    PYBIND11_NUMPY_DTYPE(SampleRow, physical_tile, start_cycle, end_cycle, duration, local_index,
-                         phase, epoch, kernel, operation, kind);
-}
-
-SampleTable sample_table(const ProfileReport& report) {
-    SampleTable table{.clock_hz = report.clock_hz};
-    std::size_t count = 0;
-    for (const TileProfile& tile : report.tiles) {
-        count += tile.samples.size();
-    }
-    table.rows.reserve(count);
-    for (const TileProfile& tile : report.tiles) {
-        for (const CycleSample& sample : tile.samples) {
-            const ProfileStep& step = sample.step;
-            table.rows.push_back(SampleRow{.physical_tile = tile.physical_tile,
-                                           .start_cycle = sample.start_cycle,
-                                           .end_cycle = sample.end_cycle,
-                                           .duration = sample.end_cycle - sample.start_cycle,
-                                           .local_index = step.local_index,
-                                           .phase = step.phase,
-                                           .epoch = step.epoch,
-                                           .kernel = table.kernels.code(step.kernel),
-                                           .operation = table.operations.code(step.operation),
-                                           .kind = static_cast<std::uint8_t>(step.kind)});
-        }
-    }
-    return table;
+    PYBIND11_NUMPY_DTYPE(SampleRow, physical_tile, start_cycle, end_cycle, duration, start, end,
+                         local_index, phase, epoch, kernel, operation, kind);
 }
 
 namespace {
+
+// Appends the next sample of the current tile, placed on the table's timeline. `Step` is a
+// `ProfileStep` or a `CycleSampleView`: both name the step's fields alike.
+template <typename Step>
+void add_row(SampleTable& table, std::uint32_t physical_tile, std::uint32_t start_cycle,
+             std::uint32_t end_cycle, const Step& step) {
+    const TimelinePlace place = table.timeline.place(start_cycle, end_cycle);
+    table.rows.push_back(SampleRow{.physical_tile = physical_tile,
+                                   .start_cycle = start_cycle,
+                                   .end_cycle = end_cycle,
+                                   .duration = end_cycle - start_cycle,
+                                   .start = place.start,
+                                   .end = place.end,
+                                   .local_index = step.local_index,
+                                   .phase = step.phase,
+                                   .epoch = step.epoch,
+                                   .kernel = table.kernels.code(step.kernel),
+                                   .operation = table.operations.code(step.operation),
+                                   .kind = static_cast<std::uint8_t>(step.kind)});
+}
 
 // Fills the table from the streaming reader: the same checks in the same order as
 // ProfileReport::read, without building the report.
@@ -69,6 +65,7 @@ class RowCollector final : public ProfileVisitor {
 
     void tile(const TileProfileView& tile) override {
         physical_tile_ = tile.physical_tile;
+        table.timeline.tile(tile);
         // The rows of all tiles are reserved as they are announced, growing geometrically so
         // that many small tiles do not copy the rows once each.
         const std::size_t needed = table.rows.size() + tile.sample_count;
@@ -78,16 +75,7 @@ class RowCollector final : public ProfileVisitor {
     }
 
     void sample(const CycleSampleView& sample) override {
-        table.rows.push_back(SampleRow{.physical_tile = physical_tile_,
-                                       .start_cycle = sample.start_cycle,
-                                       .end_cycle = sample.end_cycle,
-                                       .duration = sample.end_cycle - sample.start_cycle,
-                                       .local_index = sample.local_index,
-                                       .phase = sample.phase,
-                                       .epoch = sample.epoch,
-                                       .kernel = table.kernels.code(sample.kernel),
-                                       .operation = table.operations.code(sample.operation),
-                                       .kind = static_cast<std::uint8_t>(sample.kind)});
+        add_row(table, physical_tile_, sample.start_cycle, sample.end_cycle, sample);
     }
 
     SampleTable table;
@@ -96,7 +84,39 @@ class RowCollector final : public ProfileVisitor {
     std::uint32_t physical_tile_ = 0;
 };
 
+// The anomalies that occurred, by kind, as `TimelineAnomaly` records.
+py::dict anomalies_to_python(const TimelineAnomalies& anomalies, const RecordClasses& classes) {
+    py::dict result;
+    const auto add = [&](const char* kind, const TimelineAnomaly& anomaly) {
+        if (anomaly.count != 0) {
+            result[kind] = classes.timeline_anomaly(
+                python_int(anomaly.count), python_int(anomaly.tile_index),
+                python_int(anomaly.physical_tile), python_int(anomaly.sample_index));
+        }
+    };
+    add("backwards", anomalies.backwards);
+    add("ambiguous", anomalies.ambiguous);
+    add("out_of_range", anomalies.out_of_range);
+    return result;
+}
+
 }  // namespace
+
+SampleTable sample_table(const ProfileReport& report) {
+    SampleTable table{.clock_hz = report.clock_hz};
+    std::size_t count = 0;
+    for (const TileProfile& tile : report.tiles) {
+        count += tile.samples.size();
+    }
+    table.rows.reserve(count);
+    for (const TileProfile& tile : report.tiles) {
+        table.timeline.tile(tile.physical_tile);
+        for (const CycleSample& sample : tile.samples) {
+            add_row(table, tile.physical_tile, sample.start_cycle, sample.end_cycle, sample.step);
+        }
+    }
+    return table;
+}
 
 py::object samples_to_python(SampleTable&& table, const RecordClasses& classes) {
     const auto name_list = [](const NameTable& names) {
@@ -113,7 +133,13 @@ py::object samples_to_python(SampleTable&& table, const RecordClasses& classes) 
     const std::vector<SampleRow>& owned = *rows.release();
     const py::array_t<SampleRow> samples(static_cast<py::ssize_t>(owned.size()), owned.data(),
                                          owner);
-    return classes.profile_samples(samples, kernels, operations, python_int(table.clock_hz));
+    const std::optional<TimelineSpan> span = table.timeline.span();
+    const py::object python_span =
+        span ? classes.timeline_span(python_int(span->first_start), python_int(span->last_end))
+             : py::object(py::none());
+    return classes.profile_samples(samples, kernels, operations, python_int(table.clock_hz),
+                                   python_span,
+                                   anomalies_to_python(table.timeline.anomalies(), classes));
 }
 
 py::object read_profile_samples(py::handle data) {

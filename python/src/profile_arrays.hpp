@@ -11,6 +11,7 @@
 #include <pybind11/pybind11.h>
 
 #include "record_classes.hpp"
+#include "vexa_package/cycle_timeline.hpp"
 #include "vexa_package/profile.hpp"
 
 namespace vexa_package::python {
@@ -22,6 +23,9 @@ struct SampleRow {
     std::uint32_t end_cycle;
     /// `end_cycle - start_cycle` modulo 2^32: the length of a step across a counter wrap.
     std::uint32_t duration;
+    /// Where the sample lies on the report's device timeline (`CycleTimeline`).
+    std::uint64_t start;
+    std::uint64_t end;
     std::uint32_t local_index;
     std::uint32_t phase;
     std::uint32_t epoch;
@@ -51,12 +55,14 @@ class NameTable {
     std::vector<std::string> names_;
 };
 
-/// The samples of one report as rows, with the name tables their codes refer to.
+/// The samples of one report as rows, with the name tables their codes refer to and the
+/// timeline that placed them.
 struct SampleTable {
     std::uint64_t clock_hz = 0;
     std::vector<SampleRow> rows;
     NameTable kernels;
     NameTable operations;
+    CycleTimeline timeline;
 };
 
 /// Registers the NumPy dtype of `SampleRow`; once, when the module is imported.

@@ -6,6 +6,7 @@ namespace py = pybind11;
 
 RecordClasses RecordClasses::import() {
     const py::module_ records = py::module_::import("vexa_package._records");
+    const py::module_ samples = py::module_::import("vexa_package._samples");
     RecordClasses classes{
         .segment = records.attr("Segment"),
         .tile_image = records.attr("TileImage"),
@@ -23,7 +24,9 @@ RecordClasses RecordClasses::import() {
         .cycle_sample = records.attr("CycleSample"),
         .tile_profile = records.attr("TileProfile"),
         .profile_report = records.attr("ProfileReport"),
-        .profile_samples = records.attr("ProfileSamples"),
+        .profile_samples = samples.attr("ProfileSamples"),
+        .timeline_span = samples.attr("TimelineSpan"),
+        .timeline_anomaly = samples.attr("TimelineAnomaly"),
         .step_kinds = {},
     };
     const py::object kind = records.attr("ProfileStepKind");

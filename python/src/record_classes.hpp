@@ -7,8 +7,8 @@
 namespace vexa_package::python {
 
 /// The Python classes of the records, looked up once per call that converts records. They
-/// live in `vexa_package._records`; holding them only for one call keeps no Python object
-/// alive in the module beyond the interpreter's life.
+/// live in `vexa_package._records` and `vexa_package._samples`; holding them only for one call
+/// keeps no Python object alive in the module beyond the interpreter's life.
 struct RecordClasses {
     pybind11::object segment;
     pybind11::object tile_image;
@@ -27,6 +27,8 @@ struct RecordClasses {
     pybind11::object tile_profile;
     pybind11::object profile_report;
     pybind11::object profile_samples;
+    pybind11::object timeline_span;
+    pybind11::object timeline_anomaly;
     /// The `ProfileStepKind` members by code.
     std::array<pybind11::object, 4> step_kinds;
 

@@ -15,7 +15,7 @@ def test_the_installed_package_imports_from_the_prefix(tmp_path):
     except KeyError as missing:
         raise pytest.UsageError(f"{missing} is not set; run the tests through ctest")
     prefix = tmp_path / "prefix"
-    subprocess.run([cmake, "--install", build, "--component", "runtime", "--prefix", str(prefix)],
+    subprocess.run([cmake, "--install", build, "--component", "python", "--prefix", str(prefix)],
                    check=True, stdout=subprocess.DEVNULL)
     # Nothing of the build tree on the path: only the prefix.
     environment = {key: value for key, value in os.environ.items() if key != "PYTHONPATH"}

@@ -1,8 +1,9 @@
 """Application packages and profile reports for tiled accelerator devices.
 
 Python face of the C++ library of the same name: the records of packages and profile
-reports as plain classes, reading and writing them from and to bytes, validation, tile
-images, profile samples as NumPy arrays, errors as exceptions and events through `logging`.
+reports as plain classes, reading and writing them from and to bytes or files, validation,
+tile images, profile samples as NumPy arrays (and pandas data frames) on one device
+timeline, errors as exceptions and events through `logging`.
 """
 
 from ._errors import (
@@ -26,7 +27,6 @@ from ._records import (
     HostSlice,
     ProfileMetadata,
     ProfileReport,
-    ProfileSamples,
     ProfileStep,
     ProfileStepKind,
     RegionSlice,
@@ -34,6 +34,7 @@ from ._records import (
     TileImage,
     TileProfile,
 )
+from ._samples import ProfileSamples, TimelineAnomaly, TimelineSpan
 from ._vexa_package import (
     PACKAGE_SCHEMA_VERSION,
     PACKAGE_TARGET,
@@ -75,6 +76,8 @@ __all__ = [
     "TRACE",
     "TileImage",
     "TileProfile",
+    "TimelineAnomaly",
+    "TimelineSpan",
     "Utf8Error",
     "__version__",
     "log_to_python",

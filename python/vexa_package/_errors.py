@@ -46,7 +46,7 @@ class Utf8Error(PackageError):
         self.valid_up_to = valid_up_to
         self.error_len = error_len
 
-    def __reduce__(self):
+    def __reduce__(self) -> tuple[type[Utf8Error], tuple[str, int, int | None]]:
         return type(self), (self.message, self.valid_up_to, self.error_len)
 
 
@@ -59,7 +59,7 @@ class SchemaEnumError(PackageError):
         super().__init__(message)
         self.value = value
 
-    def __reduce__(self):
+    def __reduce__(self) -> tuple[type[SchemaEnumError], tuple[str, int]]:
         return type(self), (self.message, self.value)
 
 

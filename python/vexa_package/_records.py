@@ -3,69 +3,69 @@
 Plain mutable values, one class per C++ record with the same field names, order and defaults.
 Lists are ordinary Python lists held by the record, so changing an element or appending to a
 list changes the record. Nothing is checked when a record is built: field values are checked
-when a record is handed to the library (written, validated, rendered).
+when a record is handed to the library (written, validated, converted to arrays).
 """
 
 from __future__ import annotations
 
 import enum
+import reprlib
 from dataclasses import dataclass, field
-from typing import NamedTuple
-
-import numpy
+from typing import TYPE_CHECKING, overload
 
 from . import _vexa_package
+from ._files import source_bytes, write_file
+from ._shown import HEXADECIMAL, shown_fields
+
+if TYPE_CHECKING:
+    from _typeshed import StrPath
+
+    from ._files import Source
+    from ._samples import ProfileSamples
 
 
 class _Record:
     __slots__ = ()
 
+    @reprlib.recursive_repr()
     def __repr__(self) -> str:
-        # The library's own rendering. A field holding something the library cannot take
-        # has no such rendering; the generic one still shows what is there.
-        try:
-            return _vexa_package.render(self)
-        except (TypeError, ValueError, OverflowError):
-            fields = ", ".join(f"{name}={getattr(self, name)!r}" for name in self.__slots__)
-            return f"{type(self).__name__}({fields})"
+        fields = ", ".join(f"{name}={show(getattr(self, name))}"
+                           for name, show in shown_fields(type(self)))
+        return f"{type(self).__name__}({fields})"
 
 
-def _record(cls):
-    return dataclass(slots=True, kw_only=True, repr=False)(cls)
-
-
-@_record
+@dataclass(slots=True, kw_only=True, repr=False)
 class Segment(_Record):
     """One loadable piece of tile memory; `data` fills its first bytes, the rest is zero."""
 
-    address: int = 0
+    address: int = field(default=0, metadata=HEXADECIMAL)
     memory_size: int = 0
     data: bytes = b""
-    flags: int = 0
+    flags: int = field(default=0, metadata=HEXADECIMAL)
 
 
-@_record
+@dataclass(slots=True, kw_only=True, repr=False)
 class TileImage(_Record):
     """The image of one physical tile."""
 
     physical_tile: int = 0
-    entry_point: int = 0
-    command_address: int = 0
-    diagnostic_address: int = 0
+    entry_point: int = field(default=0, metadata=HEXADECIMAL)
+    command_address: int = field(default=0, metadata=HEXADECIMAL)
+    diagnostic_address: int = field(default=0, metadata=HEXADECIMAL)
     segments: list[Segment] = field(default_factory=list)
 
 
-@_record
+@dataclass(slots=True, kw_only=True, repr=False)
 class RegionSlice(_Record):
     """One piece of a binding: a byte range of its data placed at an address of one tile."""
 
     tile: int = 0
-    tile_address: int = 0
+    tile_address: int = field(default=0, metadata=HEXADECIMAL)
     file_offset: int = 0
     size: int = 0
 
 
-@_record
+@dataclass(slots=True, kw_only=True, repr=False)
 class Binding(_Record):
     """A named tensor and where its bytes live in tile memory."""
 
@@ -75,7 +75,7 @@ class Binding(_Record):
     slices: list[RegionSlice] = field(default_factory=list)
 
 
-@_record
+@dataclass(slots=True, kw_only=True, repr=False)
 class HostPage(_Record):
     """One entry of the host page table."""
 
@@ -83,7 +83,7 @@ class HostPage(_Record):
     size: int = 0
 
 
-@_record
+@dataclass(slots=True, kw_only=True, repr=False)
 class HostSlice(_Record):
     """One byte range of a host page used by a host call."""
 
@@ -93,7 +93,7 @@ class HostSlice(_Record):
     size: int = 0
 
 
-@_record
+@dataclass(slots=True, kw_only=True, repr=False)
 class HostCall(_Record):
     """A host call: a named operation with its input and output ranges in host pages."""
 
@@ -107,11 +107,11 @@ class HostCall(_Record):
     output_batch_ends: list[int] = field(default_factory=list)
 
 
-@_record
+@dataclass(slots=True, kw_only=True, repr=False)
 class HostExchange(_Record):
     """How the host and the device exchange data."""
 
-    startup_mark: int = 0
+    startup_mark: int = field(default=0, metadata=HEXADECIMAL)
     command_page: int = 0
     command_offset: int = 0
     pages: list[HostPage] = field(default_factory=list)
@@ -119,7 +119,7 @@ class HostExchange(_Record):
     calls: list[HostCall] = field(default_factory=list)
 
 
-@_record
+@dataclass(slots=True, kw_only=True, repr=False)
 class EntryPoint(_Record):
     """A named way into the application."""
 
@@ -128,15 +128,15 @@ class EntryPoint(_Record):
     external_syncs: int = 0
 
 
-@_record
+@dataclass(slots=True, kw_only=True, repr=False)
 class DeviceConfigWrite(_Record):
     """One write to a device configuration register."""
 
-    offset: int = 0
-    value: int = 0
+    offset: int = field(default=0, metadata=HEXADECIMAL)
+    value: int = field(default=0, metadata=HEXADECIMAL)
 
 
-@_record
+@dataclass(slots=True, kw_only=True, repr=False)
 class Application(_Record):
     """One application package."""
 
@@ -150,13 +150,25 @@ class Application(_Record):
     device_config_writes: list[DeviceConfigWrite] = field(default_factory=list)
 
     @staticmethod
-    def read(data) -> Application:
-        """Reads and validates the package at the start of `data`, any bytes-like object."""
-        return _vexa_package.read_application(data)
+    def read(data: Source) -> Application:
+        """Reads and validates the package at the start of `data`: any bytes-like object, or
+        the path (`str` or `os.PathLike`) of a file that holds it."""
+        return _vexa_package.read_application(source_bytes(data))
 
-    def write(self) -> bytes:
-        """Validates the application and returns it as package bytes."""
-        return _vexa_package.write_application(self)
+    @overload
+    def write(self, path: None = None) -> bytes: ...
+
+    @overload
+    def write(self, path: StrPath) -> None: ...
+
+    def write(self, path: StrPath | None = None) -> bytes | None:
+        """Validates the application and returns it as package bytes, or writes them to the
+        file at `path`; nothing is written when validation fails."""
+        data = _vexa_package.write_application(self)
+        if path is None:
+            return data
+        write_file(path, data)
+        return None
 
     def validate(self) -> None:
         """Raises `InvalidPackageError` for the first package rule the application breaks."""
@@ -168,15 +180,30 @@ class Application(_Record):
 
 
 class ProfileStepKind(enum.IntEnum):
-    """What a profiled step does; the values are the stored codes."""
+    """What a profiled step does; the values are the stored codes.
+
+    A kind prints as its name; its repr is the expression that names it.
+    """
 
     Exchange = 0
     Compute = 1
     Synchronization = 2
     Idle = 3
 
+    def __repr__(self) -> str:
+        return f"{type(self).__name__}.{self.name}"
 
-@_record
+    def __str__(self) -> str:
+        return self.name
+
+    def __format__(self, spec: str) -> str:
+        # A numeric presentation type asks for the code; anything else formats the name.
+        if spec[-1:] in tuple("bcdoxXneEfFgG%"):
+            return int.__format__(self, spec)
+        return format(self.name, spec)
+
+
+@dataclass(slots=True, kw_only=True, repr=False)
 class ProfileMetadata(_Record):
     """One named attribute of a step."""
 
@@ -184,7 +211,7 @@ class ProfileMetadata(_Record):
     value: str = ""
 
 
-@_record
+@dataclass(slots=True, kw_only=True, repr=False)
 class ProfileStep(_Record):
     """The identity of a step."""
 
@@ -197,7 +224,7 @@ class ProfileStep(_Record):
     metadata: list[ProfileMetadata] = field(default_factory=list)
 
 
-@_record
+@dataclass(slots=True, kw_only=True, repr=False)
 class CycleSample(_Record):
     """One step as it ran on a tile, between two values of its 32-bit cycle counter."""
 
@@ -206,7 +233,7 @@ class CycleSample(_Record):
     end_cycle: int = 0
 
 
-@_record
+@dataclass(slots=True, kw_only=True, repr=False)
 class TileProfile(_Record):
     """The samples of one physical tile."""
 
@@ -214,22 +241,7 @@ class TileProfile(_Record):
     samples: list[CycleSample] = field(default_factory=list)
 
 
-class ProfileSamples(NamedTuple):
-    """Every sample of a report as one row of a structured array.
-
-    `samples` has the fields `physical_tile`, `start_cycle`, `end_cycle`, `duration`
-    (`end_cycle - start_cycle` modulo 2**32), `local_index`, `phase`, `epoch`, `kernel`,
-    `operation` (codes into `kernel_names` and `operation_names`) and `kind` (the
-    `ProfileStepKind` code), in report order: tile by tile, each tile's samples in order.
-    """
-
-    samples: numpy.ndarray
-    kernel_names: list[str]
-    operation_names: list[str]
-    clock_hz: int
-
-
-@_record
+@dataclass(slots=True, kw_only=True, repr=False)
 class ProfileReport(_Record):
     """A profile of one run: per physical tile, cycle-stamped samples of the steps it ran."""
 
@@ -237,24 +249,36 @@ class ProfileReport(_Record):
     tiles: list[TileProfile] = field(default_factory=list)
 
     @staticmethod
-    def read(data) -> ProfileReport:
-        """Reads the report at the start of `data`, any bytes-like object, into records.
+    def read(data: Source) -> ProfileReport:
+        """Reads the report at the start of `data` into records: any bytes-like object, or the
+        path (`str` or `os.PathLike`) of a file that holds it.
 
         A record per sample: for large reports `read_samples` is much faster.
         """
-        return _vexa_package.read_profile(data)
+        return _vexa_package.read_profile(source_bytes(data))
 
     @staticmethod
-    def read_samples(data) -> ProfileSamples:
-        """Reads the report at the start of `data` straight into arrays, without records.
+    def read_samples(data: Source) -> ProfileSamples:
+        """Reads the report at the start of `data` (as for `read`) straight into arrays,
+        without records; see `ProfileSamples`.
 
         Fails exactly as `read` fails on the same bytes.
         """
-        return _vexa_package.read_profile_samples(data)
+        return _vexa_package.read_profile_samples(source_bytes(data))
 
-    def write(self) -> bytes:
-        """The report as profile bytes."""
-        return _vexa_package.write_profile(self)
+    @overload
+    def write(self, path: None = None) -> bytes: ...
+
+    @overload
+    def write(self, path: StrPath) -> None: ...
+
+    def write(self, path: StrPath | None = None) -> bytes | None:
+        """Returns the report as profile bytes, or writes them to the file at `path`."""
+        data = _vexa_package.write_profile(self)
+        if path is None:
+            return data
+        write_file(path, data)
+        return None
 
     def samples(self) -> ProfileSamples:
         """The samples of the report as arrays; see `ProfileSamples`."""
