@@ -152,6 +152,8 @@ FramedMessage FramedMessage::from_stream(kj::InputStream& input) {
     std::size_t filled = table;
     while (filled < total) {
         const std::size_t target = std::min(total, filled + std::max(filled, STREAM_CHUNK_WORDS));
+        // Exactly: left to itself the vector may double, and hold twice the message at the end.
+        words.reserve(target);
         words.resize(target);
         read_exactly(input, as_bytes(words) + filled * sizeof(capnp::word),
                      (target - filled) * sizeof(capnp::word));
