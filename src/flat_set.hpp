@@ -22,6 +22,12 @@ class FlatMap {
         : slots_(std::bit_ceil(std::max<std::size_t>(count + count / 2 + 1, 8))),
           shift_(64 - std::countr_zero(slots_.size())) {}
 
+    // The most bytes a map made for `count` insertions holds: its slots, rounded up to a power
+    // of two from 1.5 per key plus one, number fewer than 3 per key plus 8.
+    [[nodiscard]] static constexpr std::uint64_t most_bytes(std::size_t count) noexcept {
+        return (3 * std::uint64_t{count} + 8) * sizeof(Slot);
+    }
+
     // False, keeping the stored value, when `key` was present already.
     bool insert(const Key& key, const Value& value = {}) {
         const std::uint64_t tag = tag_of(key);

@@ -14,6 +14,7 @@
 #include "capnp_boundary.hpp"
 #include "message_input.hpp"
 #include "profile.capnp.h"
+#include "read_budget.hpp"
 #include "reader_options.hpp"
 #include "utf8.hpp"
 
@@ -56,16 +57,22 @@ std::string_view read_text(capnp::Text::Reader stored) {
 
 // Walks one message, keeping any exception of the visitor's own apart from the reader's
 // faults so that it reaches the caller unchanged.
+//
+// Every list and text is charged against the read's budget at what `ProfileReport::read`
+// makes of it, whatever the visitor does with it: a visit then refuses exactly the messages
+// that reading the model refuses, before the model's records are made. Each metadata entry
+// also pays for the view of it that the walk hands over.
 class Walk {
   public:
     explicit Walk(ProfileVisitor& visitor) : visitor_(visitor) {}
 
     void message(const detail::FramedMessage& framed) {
-        // The traversal limit follows the message size, so list lengths that the message does
-        // not back with data fail before a visitor can reserve memory for them.
+        // The traversal limit and the budget follow the message size, so list lengths that the
+        // message does not back with data fail before a visitor can reserve memory for them.
         capnp::FlatArrayMessageReader reader(framed.words(),
                                              detail::bounded_reader_options(framed.words().size()));
         const auto root = reader.getRoot<profile_capnp::Profile>();
+        detail::ReadBudget budget(framed.words().size());
 
         // A null root reads as version 0 and is refused here like any other unknown version;
         // nothing else of the message is looked at first.
@@ -75,21 +82,24 @@ class Walk {
         }
 
         const auto tiles = root.getTiles();
+        budget.charge(tiles.size(), sizeof(TileProfile));
         deliver([&] {
             visitor_.header({.schema_version = version,
                              .clock_hz = root.getClockHz(),
                              .tile_count = tiles.size()});
         });
         for (std::uint32_t index = 0; index < tiles.size(); ++index) {
-            tile(index, tiles[index]);
+            tile(index, tiles[index], budget);
         }
     }
 
     [[nodiscard]] std::exception_ptr visitor_failure() const noexcept { return failure_; }
 
   private:
-    void tile(std::uint32_t index, profile_capnp::TileProfile::Reader stored) {
+    void tile(std::uint32_t index, profile_capnp::TileProfile::Reader stored,
+              detail::ReadBudget& budget) {
         const auto samples = stored.getSamples();
+        budget.charge(samples.size(), sizeof(CycleSample));
         const TileProfileView view{.index = index,
                                    .physical_tile = stored.getPhysicalTile(),
                                    .sample_count = samples.size()};
@@ -97,13 +107,14 @@ class Walk {
         CycleSampleView sample;
         for (std::uint32_t position = 0; position < samples.size(); ++position) {
             sample.index = position;
-            read_sample(sample, samples[position]);
+            read_sample(sample, samples[position], budget);
             deliver([&] { visitor_.sample(sample); });
         }
         deliver([&] { visitor_.tile_end(view); });
     }
 
-    void read_sample(CycleSampleView& sample, profile_capnp::CycleSample::Reader stored) {
+    void read_sample(CycleSampleView& sample, profile_capnp::CycleSample::Reader stored,
+                     detail::ReadBudget& budget) {
         const auto step = stored.getStep();
         sample.local_index = step.getLocalIndex();
         sample.phase = step.getPhase();
@@ -115,12 +126,17 @@ class Walk {
         // One buffer for the metadata of every sample: it grows to the largest entry count
         // of one step, not with the number of samples.
         const auto metadata = step.getMetadata();
+        budget.charge(metadata.size(), sizeof(ProfileMetadata) + sizeof(ProfileMetadataView));
         metadata_.clear();
         metadata_.reserve(metadata.size());
+        // Copies of texts are charged once all of the sample's texts are checked.
+        std::uint64_t text_bytes = sample.operation.size() + sample.kernel.size() + 2;
         for (const auto entry : metadata) {
             const std::string_view name = read_text(entry.getName());
             metadata_.push_back({.name = name, .value = read_text(entry.getValue())});
+            text_bytes += name.size() + metadata_.back().value.size() + 2;
         }
+        budget.charge(1, text_bytes);
         sample.metadata = metadata_;
         sample.start_cycle = stored.getStartCycle();
         sample.end_cycle = stored.getEndCycle();

@@ -11,6 +11,7 @@
 #include "hex.hpp"
 #include "segment_rules.hpp"
 #include "validate_host_exchange.hpp"
+#include "validation_memory.hpp"
 #include "vexa_package/application.hpp"
 
 namespace vexa_package {
@@ -19,10 +20,12 @@ namespace {
 using Result = std::expected<void, PackageError>;
 
 using detail::FlatSet;
+using OffsetSet = FlatSet<std::uint32_t>;
 using TileSet = FlatSet<std::uint32_t>;
+using NameSet = FlatSet<std::string_view>;
 
 Result check_device_config_writes(const std::vector<DeviceConfigWrite>& writes) {
-    FlatSet<std::uint32_t> offsets(writes.size());
+    OffsetSet offsets(writes.size());
     for (const DeviceConfigWrite& write : writes) {
         if (write.offset % 4 != 0 || !offsets.insert(write.offset)) {
             return std::unexpected(
@@ -159,8 +162,8 @@ bool slice_fits(const RegionSlice& slice, const TileSet& physical_tiles) {
 Result check_bindings(const Application& application, const TileSet& physical_tiles) {
     // Names are unique across all three lists, which are visited as one sequence.
     const std::array lists{&application.inputs, &application.outputs, &application.weights};
-    FlatSet<std::string_view> names(application.inputs.size() + application.outputs.size() +
-                                    application.weights.size());
+    NameSet names(application.inputs.size() + application.outputs.size() +
+                  application.weights.size());
     for (const std::vector<Binding>* list : lists) {
         for (const Binding& binding : *list) {
             if (binding.name.empty() || !names.insert(binding.name)) {
@@ -180,6 +183,22 @@ Result check_bindings(const Application& application, const TileSet& physical_ti
 }
 
 }  // namespace
+
+// Added up, although the offsets and the names are let go before the next set is made. The
+// ranges of the tile with the most segments are counted twice: a tile's ranges are reserved
+// while those of an earlier tile are still held.
+std::uint64_t detail::validation_memory(const Application& application) noexcept {
+    std::size_t most_segments = 0;
+    for (const TileImage& tile : application.tiles) {
+        most_segments = std::max(most_segments, tile.segments.size());
+    }
+    return OffsetSet::most_bytes(application.device_config_writes.size()) +
+           TileSet::most_bytes(application.tiles.size()) +
+           2 * std::uint64_t{most_segments} * sizeof(std::uint64_t) +
+           NameSet::most_bytes(application.inputs.size() + application.outputs.size() +
+                               application.weights.size()) +
+           detail::PageSizes::most_bytes(application.host_exchange.pages.size());
+}
 
 std::expected<void, PackageError> Application::validate() const {
     if (tiles.empty()) {

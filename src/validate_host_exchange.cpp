@@ -3,13 +3,11 @@
 #include <cstdint>
 #include <string>
 
-#include "flat_set.hpp"
-
 namespace vexa_package {
 namespace {
 
 using Result = std::expected<void, PackageError>;
-using PageSizes = detail::FlatMap<std::uint32_t, std::uint64_t>;
+using detail::PageSizes;
 
 // Whether bytes offset .. offset + length fit in `limit` bytes, with the sum taken exactly:
 // a sum beyond 64 bits never fits.

@@ -10,7 +10,6 @@
 #include "../fuzz/hostile_messages.hpp"
 #include "allocation_counter.hpp"
 #include "random_models.hpp"
-#include "reader_options.hpp"
 #include "sample_applications.hpp"
 #include "vexa_package/application.hpp"
 #include "vexa_package/profile.hpp"
@@ -82,34 +81,6 @@ TEST(HostileInputs, ZeroSizedListsClaimingTheLargestCountInEveryListField) {
                            Kind::Capnp, SMALL_INPUT_PEAK);
         }
     }
-}
-
-// The readers charge every list element at least one word against a traversal limit that
-// grows with the message, so an empty-element list fails unless the message backs it. Below
-// that limit a small message may still claim tens of thousands of elements; host calls are
-// the largest record such a claim can make, so this is the most a small message can cost.
-TEST(HostileInputs, ZeroSizedListJustWithinTheTraversalLimit) {
-    const auto fields = hostile::list_fields();
-    const auto calls =
-        std::ranges::find(fields, std::string("HostExchange.calls"), &hostile::Field::name);
-    ASSERT_NE(calls, fields.end());
-    const Bytes probe = hostile::list_claim(*calls, hostile::Claim::Voids, 1);
-    const auto limit = static_cast<std::uint32_t>(
-        detail::bounded_reader_options(probe.size() / 8).traversalLimitInWords);
-    // The largest claim the limit lets through, after the few words read on the way to it.
-    std::optional<Outcome> largest;
-    for (std::uint32_t count = limit; count + 64 > limit && !largest; --count) {
-        const Outcome outcome =
-            read_as(Schema::Application, hostile::list_claim(*calls, hostile::Claim::Voids, count));
-        if (outcome.text.find("traversal limit") == std::string::npos) {
-            largest = outcome;
-            ::testing::Test::RecordProperty("largest claim elements", std::to_string(count));
-        }
-    }
-    ASSERT_TRUE(largest.has_value());
-    // The calls are read in full, then validation refuses the package, which has no tiles.
-    expect_failure("largest claim", *largest, Kind::Invalid, std::size_t{16} << 20);
-    EXPECT_EQ(largest->text, "Invalid(\"application has no tiles\")");
 }
 
 // The package reader's handling of the same table is tested with the other package framing

@@ -16,14 +16,18 @@
 #include "capnp_boundary.hpp"
 #include "message_input.hpp"
 #include "profile.capnp.h"
+#include "read_budget.hpp"
 #include "reader_options.hpp"
 #include "utf8.hpp"
+#include "vexa_package/profile_visitor.hpp"
 
 namespace vexa_package::testing {
 namespace {
 
 // Fields are read in a fixed order and the first fault ends the read, so among several
-// faults the one reported depends only on this order.
+// faults the one reported depends only on this order. The read's budget is charged in that
+// order too, at the points where today's readers charge it: each list when it is fetched,
+// the texts of a step once they are all checked.
 
 std::expected<ProfileStepKind, PackageError> read_kind(profile_capnp::StepKind kind) {
     // The generated enumeration holds any stored code, so codes outside the schema are
@@ -58,7 +62,8 @@ Filled read_text_into(std::string& out, capnp::Text::Reader stored) {
     return {};
 }
 
-Filled read_step(ProfileStep& step, profile_capnp::ProfileStep::Reader stored) {
+Filled read_step(ProfileStep& step, profile_capnp::ProfileStep::Reader stored,
+                 detail::ReadBudget& budget) {
     step.local_index = stored.getLocalIndex();
     step.phase = stored.getPhase();
     step.epoch = stored.getEpoch();
@@ -75,6 +80,8 @@ Filled read_step(ProfileStep& step, profile_capnp::ProfileStep::Reader stored) {
     }
 
     const auto metadata = stored.getMetadata();
+    // The streaming reader also hands over a view of each entry.
+    budget.charge(metadata.size(), sizeof(ProfileMetadata) + sizeof(ProfileMetadataView));
     step.metadata.reserve(metadata.size());
     for (const auto entry : metadata) {
         ProfileMetadata& converted = step.metadata.emplace_back();
@@ -85,15 +92,22 @@ Filled read_step(ProfileStep& step, profile_capnp::ProfileStep::Reader stored) {
             return read;
         }
     }
+    std::uint64_t text_bytes = step.operation.size() + step.kernel.size() + 2;
+    for (const ProfileMetadata& entry : step.metadata) {
+        text_bytes += entry.name.size() + entry.value.size() + 2;
+    }
+    budget.charge(1, text_bytes);
     return {};
 }
 
-Filled read_tile(TileProfile& tile, profile_capnp::TileProfile::Reader stored) {
+Filled read_tile(TileProfile& tile, profile_capnp::TileProfile::Reader stored,
+                 detail::ReadBudget& budget) {
     const auto samples = stored.getSamples();
+    budget.charge(samples.size(), sizeof(CycleSample));
     tile.samples.reserve(samples.size());
     for (const auto sample : samples) {
         CycleSample& converted = tile.samples.emplace_back();
-        if (auto read = read_step(converted.step, sample.getStep()); !read) {
+        if (auto read = read_step(converted.step, sample.getStep(), budget); !read) {
             return read;
         }
         converted.start_cycle = sample.getStartCycle();
@@ -104,8 +118,8 @@ Filled read_tile(TileProfile& tile, profile_capnp::TileProfile::Reader stored) {
 }
 
 std::expected<ProfileReport, PackageError> read_message(const detail::FramedMessage& framed) {
-    // The traversal limit follows the message size, so list lengths that the message does
-    // not back with data fail before the reservations below can grow with them.
+    // The traversal limit and the budget follow the message size, so list lengths that the
+    // message does not back with data fail before the reservations below can grow with them.
     capnp::FlatArrayMessageReader reader(framed.words(),
                                          detail::bounded_reader_options(framed.words().size()));
     const auto root = reader.getRoot<profile_capnp::Profile>();
@@ -117,11 +131,13 @@ std::expected<ProfileReport, PackageError> read_message(const detail::FramedMess
             PackageError::invalid("unsupported profile schema version " + std::to_string(version)));
     }
 
+    detail::ReadBudget budget(framed.words().size());
     ProfileReport report;
     const auto tiles = root.getTiles();
+    budget.charge(tiles.size(), sizeof(TileProfile));
     report.tiles.reserve(tiles.size());
     for (const auto tile : tiles) {
-        if (auto read = read_tile(report.tiles.emplace_back(), tile); !read) {
+        if (auto read = read_tile(report.tiles.emplace_back(), tile, budget); !read) {
             return std::unexpected(std::move(read.error()));
         }
     }
