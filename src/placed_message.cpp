@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include <capnp/serialize.h>
 #include <kj/debug.h>
 
 namespace vexa_package::detail {
@@ -27,38 +28,12 @@ void store_u32(std::uint8_t* out, std::uint32_t value) {
     }
 }
 
-/// Hands the builder the planned segments, one after the other, from zeroed memory that
-/// holds all of them back to back.
-class PlacedMessageBuilder final : public capnp::MessageBuilder {
-  public:
-    PlacedMessageBuilder(capnp::word* segments, std::span<const std::uint32_t> sizes) noexcept
-        : next_segment_(segments), sizes_(sizes) {}
-
-    kj::ArrayPtr<capnp::word> allocateSegment(unsigned minimum_size) override {
-        KJ_REQUIRE(handed_out_ < sizes_.size() && minimum_size <= sizes_[handed_out_],
-                   "Message outgrows its planned segments.", handed_out_, minimum_size);
-        const auto segment = kj::arrayPtr(next_segment_, sizes_[handed_out_]);
-        next_segment_ += sizes_[handed_out_];
-        ++handed_out_;
-        return segment;
+void store_table(std::uint8_t* out, std::span<const std::uint32_t> sizes) {
+    store_u32(out, static_cast<std::uint32_t>(sizes.size() - 1));
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        store_u32(out + 4 * (i + 1), sizes[i]);
     }
-
-    /// A build that left a planned segment partly empty or unopened would give other bytes
-    /// than the default builder; fail rather than write them.
-    void check_filled() {
-        const auto segments = getSegmentsForOutput();
-        KJ_ASSERT(segments.size() == sizes_.size(), "Message has other segments than planned.");
-        for (std::size_t i = 0; i < sizes_.size(); ++i) {
-            KJ_ASSERT(segments[i].size() == sizes_[i], "Message segment differs from its plan.", i,
-                      segments[i].size(), sizes_[i]);
-        }
-    }
-
-  private:
-    capnp::word* next_segment_;
-    std::span<const std::uint32_t> sizes_;
-    std::size_t handed_out_ = 0;
-};
+}
 
 std::size_t message_words(std::span<const std::uint32_t> sizes) {
     std::size_t words = table_words(sizes.size());
@@ -68,17 +43,64 @@ std::size_t message_words(std::span<const std::uint32_t> sizes) {
     return words;
 }
 
+// Thrown out of a build that asks for a segment its plan does not hold.
+struct OffPlan {};
+
+/// Hands the builder the planned segments, one after the other, from zeroed memory that
+/// holds all of them back to back.
+class PlacedMessageBuilder final : public capnp::MessageBuilder {
+  public:
+    PlacedMessageBuilder(capnp::word* segments, std::span<const std::uint32_t> sizes) noexcept
+        : next_segment_(segments), sizes_(sizes) {}
+
+    kj::ArrayPtr<capnp::word> allocateSegment(unsigned minimum_size) override {
+        if (handed_out_ == sizes_.size() || minimum_size > sizes_[handed_out_]) [[unlikely]] {
+            throw OffPlan{};
+        }
+        const auto segment = kj::arrayPtr(next_segment_, sizes_[handed_out_]);
+        next_segment_ += sizes_[handed_out_];
+        ++handed_out_;
+        return segment;
+    }
+
+    /// Whether the build filled the planned segments exactly. One that left a segment partly
+    /// empty or unopened was laid out otherwise than by the default builder.
+    [[nodiscard]] bool filled_as_planned() {
+        const auto segments = getSegmentsForOutput();
+        if (segments.size() != sizes_.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < sizes_.size(); ++i) {
+            if (segments[i].size() != sizes_[i]) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+  private:
+    capnp::word* next_segment_;
+    std::span<const std::uint32_t> sizes_;
+    std::size_t handed_out_ = 0;
+};
+
+using Build = kj::FunctionParam<void(capnp::MessageBuilder&)>;
+
 /// Builds the framed message into `message`: zeroed, word-aligned and `message_words` long.
-void build_framed(std::uint8_t* message, std::span<const std::uint32_t> sizes,
-                  kj::FunctionParam<void(capnp::MessageBuilder&)>& build) {
+/// False, with `message` partly written, when the build strays from the planned segments.
+bool build_framed(std::uint8_t* message, std::span<const std::uint32_t> sizes, Build& build) {
     const std::size_t table_bytes = table_words(sizes.size()) * WORD_BYTES;
     PlacedMessageBuilder builder(reinterpret_cast<capnp::word*>(message + table_bytes), sizes);
-    build(builder);
-    builder.check_filled();
-    store_u32(message, static_cast<std::uint32_t>(sizes.size() - 1));
-    for (std::size_t i = 0; i < sizes.size(); ++i) {
-        store_u32(message + 4 * (i + 1), sizes[i]);
+    try {
+        build(builder);
+    } catch (const OffPlan&) {
+        return false;
     }
+    if (!builder.filled_as_planned()) {
+        return false;
+    }
+    store_table(message, sizes);
+    return true;
 }
 
 /// Zeroed words of its own, for a message whose final place is not word-aligned or not ours.
@@ -98,12 +120,8 @@ class ZeroedWords {
     std::unique_ptr<std::uint8_t[], Free> words_;
 };
 
-}  // namespace
-
-void write_placed(Bytes& output, const SegmentPlan& plan,
-                  kj::FunctionParam<void(capnp::MessageBuilder&)> build) {
-    const std::vector<std::uint32_t> sizes = plan.segment_words();
-    const std::size_t words = message_words(sizes);
+/// `words` zeroed words appended to `output`, where the message goes.
+std::uint8_t* append_words(Bytes& output, std::size_t words) {
     const std::size_t start = output.size();
     KJ_REQUIRE(words <= (output.max_size() - start) / WORD_BYTES, "Message is too large.", words);
     const std::size_t bytes = words * WORD_BYTES;
@@ -113,15 +131,56 @@ void write_placed(Bytes& output, const SegmentPlan& plan,
         output.reserve(std::max(start + bytes, 2 * output.capacity()));
     }
     output.resize(start + bytes);
+    return output.data() + start;
+}
+
+/// Builds the message in the planned segments at the end of `output`; false when the build
+/// strays from them, with `output` longer by the planned message's size.
+bool build_in_place(Bytes& output, std::span<const std::uint32_t> sizes, Build& build) {
+    const std::size_t words = message_words(sizes);
+    std::uint8_t* place = append_words(output, words);
+    if (reinterpret_cast<std::uintptr_t>(place) % alignof(capnp::word) == 0) {
+        return build_framed(place, sizes, build);
+    }
+    // The builder needs whole words: build beside the buffer and copy.
+    const ZeroedWords aligned(words);
+    if (!build_framed(aligned.data(), sizes, build)) {
+        return false;
+    }
+    std::memcpy(place, aligned.data(), words * WORD_BYTES);
+    return true;
+}
+
+/// Builds with Cap'n Proto's default message builder and appends the message in stream
+/// framing: the bytes of writing that builder's message out, for a build that strayed from
+/// its plan.
+void append_default_built(Bytes& output, Build& build) {
+    capnp::MallocMessageBuilder message;
+    build(message);
+    const auto segments = message.getSegmentsForOutput();
+    std::vector<std::uint32_t> sizes;
+    sizes.reserve(segments.size());
+    for (const auto segment : segments) {
+        sizes.push_back(static_cast<std::uint32_t>(segment.size()));
+    }
+    std::uint8_t* place = append_words(output, message_words(sizes));
+    store_table(place, sizes);
+    place += table_words(sizes.size()) * WORD_BYTES;
+    for (const auto segment : segments) {
+        std::memcpy(place, segment.begin(), segment.size() * WORD_BYTES);
+        place += segment.size() * WORD_BYTES;
+    }
+}
+
+}  // namespace
+
+void write_placed(Bytes& output, const SegmentPlan& plan, Build build) {
+    const std::vector<std::uint32_t> sizes = plan.segment_words();
+    const std::size_t start = output.size();
     try {
-        std::uint8_t* place = output.data() + start;
-        if (reinterpret_cast<std::uintptr_t>(place) % alignof(capnp::word) == 0) {
-            build_framed(place, sizes, build);
-        } else {
-            // The builder needs whole words: build beside the buffer and copy.
-            const ZeroedWords aligned(words);
-            build_framed(aligned.data(), sizes, build);
-            std::memcpy(place, aligned.data(), bytes);
+        if (!build_in_place(output, sizes, build)) {
+            output.resize(start);
+            append_default_built(output, build);
         }
     } catch (...) {
         output.resize(start);
@@ -129,15 +188,23 @@ void write_placed(Bytes& output, const SegmentPlan& plan,
     }
 }
 
-void write_placed(kj::OutputStream& output, const SegmentPlan& plan,
-                  kj::FunctionParam<void(capnp::MessageBuilder&)> build) {
+void write_placed(kj::OutputStream& output, const SegmentPlan& plan, Build build) {
     const std::vector<std::uint32_t> sizes = plan.segment_words();
     const std::size_t words = message_words(sizes);
     KJ_REQUIRE(words <= std::numeric_limits<std::size_t>::max() / WORD_BYTES,
                "Message is too large.", words);
-    const ZeroedWords message(words);
-    build_framed(message.data(), sizes, build);
-    output.write(message.data(), words * WORD_BYTES);
+    {
+        const ZeroedWords message(words);
+        if (build_framed(message.data(), sizes, build)) {
+            output.write(message.data(), words * WORD_BYTES);
+            return;
+        }
+    }
+    // The stream still gets the whole message in one write.
+    capnp::MallocMessageBuilder message;
+    build(message);
+    const kj::Array<capnp::word> framed = capnp::messageToFlatArray(message);
+    output.write(framed.begin(), framed.size() * WORD_BYTES);
 }
 
 }  // namespace vexa_package::detail
