@@ -1,9 +1,25 @@
+// Adding a field to the package format takes four steps, in this order:
+//
+//  1. Build: store it in `build_message` (or in the filling function of its struct) at its
+//     place in the build order. Every object lies where the objects built before it leave
+//     room, so the order fixes the bytes of everything after the field.
+//  2. Plan: place it in `plan_application` at the same point of the order, with its size in
+//     words, if it is an object of its own (a text, byte list, list or struct); a scalar lies
+//     inside its struct and is not planned. A plan that disagrees with the build still gives
+//     the right bytes, by building again with the default builder and copying, but every
+//     write then costs two builds: the tests below are what keep the plan right.
+//  3. Reference: store it in the same order in `tests/reference_writers.cpp`, which builds
+//     with Cap'n Proto's default builder, and give it values in `tests/random_models.cpp`.
+//     `tests/writer_bytes_test.cpp` then compares the bytes and the plan with the reference.
+//  4. Read it back in `application_reader.cpp`, charging what it becomes against the read's
+//     budget before it is made.
 #include <capnp/message.h>
 
 #include "application.capnp.h"
 #include "capnp_boundary.hpp"
 #include "emit.hpp"
 #include "message_output.hpp"
+#include "message_plans.hpp"
 #include "placed_message.hpp"
 #include "segment_plan.hpp"
 #include "vexa_package/application.hpp"
@@ -183,7 +199,9 @@ void plan_host_exchange(detail::SegmentPlan& plan, detail::SegmentPlan::SegmentI
     }
 }
 
-detail::SegmentPlan plan_message(const Application& application) {
+}  // namespace
+
+detail::SegmentPlan detail::plan_application(const Application& application) {
     detail::SegmentPlan plan;
     const auto root = plan.place_root(WORDS<wire::Application>);
     plan.place_text(root, application.compiler_version.size());
@@ -211,7 +229,10 @@ detail::SegmentPlan plan_message(const Application& application) {
     return plan;
 }
 
-// One body for both outputs: the message is built once, in its final place.
+namespace {
+
+// One body for both outputs: the message is built once, in its final place, unless the build
+// strays from its plan.
 template <typename Output>
 std::expected<void, PackageError> write_package(const Application& application, Output& output) {
     if (auto valid = application.validate(); !valid) {
@@ -223,7 +244,7 @@ std::expected<void, PackageError> write_package(const Application& application, 
     }
     return detail::at_capnp_boundary([&]() -> std::expected<void, PackageError> {
         detail::write_placed(
-            output, plan_message(application),
+            output, detail::plan_application(application),
             [&](capnp::MessageBuilder& message) { build_message(message, application); });
         if (auto* sink = detail::sink_for(Level::Info)) {
             detail::emit(*sink, Level::Info, "application package written");

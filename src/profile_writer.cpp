@@ -1,3 +1,19 @@
+// Adding a field to the profile format takes four steps, in this order:
+//
+//  1. Build: store it in `fill_profile`, `fill_tile` or `fill_step` at its place in the build
+//     order. Every object lies where the objects built before it leave room, so the order
+//     fixes the bytes of everything after the field.
+//  2. Plan: place it in `plan_profile` at the same point of the order, with its size in words,
+//     if it is an object of its own (a text, list or struct); a scalar lies inside its struct
+//     and is not planned. An object of a step also counts in `step_object_words`. A plan that
+//     disagrees with the build still gives the right bytes, by building again with the
+//     default builder and copying, but every write then costs two builds: the tests below
+//     are what keep the plan right.
+//  3. Reference: store it in the same order in `tests/reference_writers.cpp`, which builds
+//     with Cap'n Proto's default builder, and give it values in `tests/random_models.cpp`.
+//     `tests/writer_bytes_test.cpp` then compares the bytes and the plan with the reference.
+//  4. Read it back in `profile_visitor.cpp` (and `tests/reference_profile_reader.cpp`),
+//     charging what it becomes against the read's budget before it is made.
 #include <cstdint>
 #include <expected>
 #include <optional>
@@ -7,6 +23,7 @@
 
 #include "capnp_boundary.hpp"
 #include "message_output.hpp"
+#include "message_plans.hpp"
 #include "placed_message.hpp"
 #include "profile.capnp.h"
 #include "segment_plan.hpp"
@@ -97,10 +114,12 @@ std::optional<std::uint64_t> step_object_words(const ProfileStep& step) {
     return words;
 }
 
+}  // namespace
+
 // Follows fill_profile object by object, in the same order: where an object lies depends on
 // everything placed before it. A step whose objects all fit beside the samples list is placed
 // in one go.
-detail::SegmentPlan plan_profile(const ProfileReport& report) {
+detail::SegmentPlan detail::plan_profile(const ProfileReport& report) {
     detail::SegmentPlan plan;
     const auto root = plan.place_root(capnp::sizeInWords<profile_capnp::Profile>());
     const auto tiles = plan.place_struct_list(root, report.tiles.size(),
@@ -127,13 +146,17 @@ detail::SegmentPlan plan_profile(const ProfileReport& report) {
     return plan;
 }
 
-// One body for both outputs: the message is built once, in its final place.
+namespace {
+
+// One body for both outputs: the message is built once, in its final place, unless the build
+// strays from its plan.
 template <typename Output>
 std::expected<void, PackageError> write_profile(const ProfileReport& report, Output& output) {
     return detail::at_capnp_boundary([&]() -> std::expected<void, PackageError> {
-        detail::write_placed(output, plan_profile(report), [&](capnp::MessageBuilder& message) {
-            fill_profile(message.initRoot<profile_capnp::Profile>(), report);
-        });
+        detail::write_placed(output, detail::plan_profile(report),
+                             [&](capnp::MessageBuilder& message) {
+                                 fill_profile(message.initRoot<profile_capnp::Profile>(), report);
+                             });
         return {};
     });
 }

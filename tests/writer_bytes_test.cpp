@@ -6,7 +6,9 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "message_plans.hpp"
 #include "random_models.hpp"
 #include "reference_writers.hpp"
 #include "sample_applications.hpp"
@@ -26,6 +28,20 @@ std::uint32_t segment_count(const Bytes& message) {
     return count_minus_one + 1;
 }
 
+// The segment sizes of a message in stream framing, from its segment table.
+std::vector<std::uint32_t> segment_sizes(const Bytes& message) {
+    std::vector<std::uint32_t> sizes(segment_count(message));
+    std::memcpy(sizes.data(), message.data() + 4, sizes.size() * 4);
+    return sizes;
+}
+
+std::vector<std::uint32_t> planned_segments(const Application& application) {
+    return detail::plan_application(application).segment_words();
+}
+std::vector<std::uint32_t> planned_segments(const ProfileReport& report) {
+    return detail::plan_profile(report).segment_words();
+}
+
 // Bytes already in the buffer, of every length modulo a word, so that the message starts at
 // every alignment.
 Bytes prefix_of_length(std::size_t length) {
@@ -37,13 +53,15 @@ Bytes prefix_of_length(std::size_t length) {
 }
 
 // Writes `model` into an empty buffer, after `prefix_length` bytes with and without spare
-// capacity and into a stream, expects
-// the reference's bytes each time and returns them.
+// capacity and into a stream, expects the reference's bytes each time and returns them. The
+// writer's plan must give the reference's segments: a plan that did not would still give
+// these bytes, but by building the message a second time.
 template <typename Model>
 Bytes expect_reference_bytes(const Model& model, std::size_t prefix_length) {
     Bytes expected;
     const auto reference = reference_write(model, expected);
     EXPECT_TRUE(reference.has_value()) << to_string(reference.error());
+    EXPECT_EQ(planned_segments(model), segment_sizes(expected));
 
     Bytes written;
     EXPECT_TRUE(model.write(written).has_value());
