@@ -1,3 +1,5 @@
+#include <utility>
+
 #include <capnp/serialize.h>
 
 #include "application.capnp.h"
@@ -230,11 +232,8 @@ std::expected<Application, PackageError> read_application(wire::Application::Rea
 }
 
 template <typename Frame>
-std::expected<Application, PackageError> read_framed(Frame&& frame) {
-    if (auto* sink = detail::sink_for(Level::Info)) {
-        detail::emit(*sink, Level::Info, "reading application package");
-    }
-    auto application = detail::at_capnp_boundary([&]() -> std::expected<Application, PackageError> {
+std::expected<Application, PackageError> decode_framed(Frame&& frame) {
+    return detail::at_capnp_boundary([&]() -> std::expected<Application, PackageError> {
         const detail::FramedMessage framed = frame();
         capnp::FlatArrayMessageReader message(
             framed.words(), detail::bounded_reader_options(framed.words().size()));
@@ -246,6 +245,14 @@ std::expected<Application, PackageError> read_framed(Frame&& frame) {
         }
         return read;
     });
+}
+
+template <typename Frame>
+std::expected<Application, PackageError> read_framed(Frame&& frame) {
+    if (auto* sink = detail::sink_for(Level::Info)) {
+        detail::emit(*sink, Level::Info, "reading application package");
+    }
+    auto application = decode_framed(std::forward<Frame>(frame));
     if (!application) {
         return application;
     }
@@ -268,6 +275,10 @@ std::expected<Application, PackageError> Application::read(std::span<const std::
 
 std::expected<Application, PackageError> Application::read(kj::InputStream& input) {
     return read_framed([&input] { return detail::FramedMessage::from_stream(input); });
+}
+
+std::expected<Application, PackageError> Application::decode(std::span<const std::uint8_t> input) {
+    return decode_framed([input] { return detail::FramedMessage::from_bytes(input); });
 }
 
 }  // namespace vexa_package

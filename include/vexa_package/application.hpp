@@ -219,6 +219,12 @@ struct Application {
     /// Reads one package from a stream, consuming exactly its bytes; as above.
     [[nodiscard]] static std::expected<Application, PackageError> read(kj::InputStream& input);
 
+    /// Reads one package exactly as `read` does, with the same errors, but does not validate
+    /// the result and emits no events: for tools that show what a package which breaks a rule
+    /// holds, and where it breaks it. `read` is `decode` followed by `validate`.
+    [[nodiscard]] static std::expected<Application, PackageError> decode(
+        std::span<const std::uint8_t> input);
+
     /// Validates the application and appends it as a package to `output`; on a validation
     /// error nothing is appended.
     ///

@@ -7,6 +7,7 @@
 #include "vexa_package/cycle_timeline.hpp"
 #include "vexa_package/error.hpp"
 #include "vexa_package/events.hpp"
+#include "vexa_package/file_kind.hpp"
 #include "vexa_package/profile.hpp"
 #include "vexa_package/profile_visitor.hpp"
 #include "vexa_package/version.hpp"
