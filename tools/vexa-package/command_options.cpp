@@ -15,4 +15,11 @@ CLI::Option* add_output(CLI::App& command, std::string& path, const std::string&
     return command.add_option("-o,--output", path, what)->type_name("FILE");
 }
 
+CLI::Option* add_binary_output(CLI::App& command, std::string& path, const std::string& what) {
+    return add_output(command, path,
+                      what +
+                          " (default: standard output, unless it is a terminal; -o - "
+                          "writes there anyway)");
+}
+
 }  // namespace vexa_cli

@@ -36,4 +36,8 @@ CLI::Option* add_input(CLI::App& command, const std::string& name, std::string& 
 /// `-o,--output FILE`.
 CLI::Option* add_output(CLI::App& command, std::string& path, const std::string& what);
 
+/// `-o,--output FILE` for binary data: standard output when not given, but never a terminal
+/// unless asked for with `-o -`.
+CLI::Option* add_binary_output(CLI::App& command, std::string& path, const std::string& what);
+
 }  // namespace vexa_cli

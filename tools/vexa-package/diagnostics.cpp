@@ -7,6 +7,9 @@
 namespace vexa_cli {
 namespace {
 
+// Set once from the command line before any command runs.
+bool quiet_status = false;
+
 void put(std::FILE* stream, std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stream);
 }
@@ -38,10 +41,17 @@ void print(std::string_view text) {
     put(stdout, text);
 }
 
-void report_written(std::string_view output_path, std::string_view line) {
-    std::FILE* stream = output_path == STANDARD_STREAM ? stderr : stdout;
-    put(stream, line);
-    put(stream, "\n");
+void status(std::string_view line) {
+    if (quiet_status) {
+        return;
+    }
+    std::fflush(stdout);
+    put(stderr, line);
+    put(stderr, "\n");
+}
+
+void set_quiet(bool quiet) {
+    quiet_status = quiet;
 }
 
 bool standard_output_ok() {

@@ -27,9 +27,11 @@ void warn(std::string_view subject, std::string_view what);
 
 /// Writes text to standard output; a failing stream is reported when the program ends.
 void print(std::string_view text);
-/// Writes a line about a finished output: to standard output, or to standard error when the
-/// output itself went to standard output, so it never mixes into the output.
-void report_written(std::string_view output_path, std::string_view line);
+/// Writes a status line about a finished output ("out.pftrace: 3386 slices ...") on standard
+/// error, where it never mixes into an output, unless status lines are silenced.
+void status(std::string_view line);
+/// Silences status lines (-q, --quiet); warnings and errors are still printed.
+void set_quiet(bool quiet);
 /// Whether everything printed to standard output reached it.
 [[nodiscard]] bool standard_output_ok();
 

@@ -6,6 +6,7 @@
 #include "json_text.hpp"
 #include "loading.hpp"
 #include "profile_dump_writer.hpp"
+#include "text_format.hpp"
 #include "timeline_report.hpp"
 
 namespace vexa_cli {
@@ -37,8 +38,11 @@ int run_dump(const DumpOptions& options) {
     // beside the application.
     const std::string text =
         json_text(application_to_json(*application, spelling), options.compact);
-    const auto stored = store(options.output, text);
-    return stored ? EXIT_OK : fail(stored.error());
+    if (const auto stored = store(options.output, text, {.inputs = {options.input}}); !stored) {
+        return fail(stored.error());
+    }
+    status(output_name(options.output) + ": " + counted(text.size(), "byte") + " of JSON");
+    return EXIT_OK;
 }
 
 int run_pack(const PackOptions& options) {
@@ -52,8 +56,14 @@ int run_pack(const PackOptions& options) {
     if (const auto written = application->write(package); !written) {
         return fail(input_name(options.input), written.error());
     }
-    const auto stored = store(options.output, package);
-    return stored ? EXIT_OK : fail(stored.error());
+    if (const auto stored =
+            store(options.output, package, {.inputs = {options.input}, .binary = true});
+        !stored) {
+        return fail(stored.error());
+    }
+    status(output_name(options.output) + ": application package of " +
+           counted(application->tiles.size(), "tile") + ", " + counted(package.size(), "byte"));
+    return EXIT_OK;
 }
 
 int run_profile_dump(const ProfileDumpOptions& options) {
@@ -62,19 +72,22 @@ int run_profile_dump(const ProfileDumpOptions& options) {
         return fail(bytes.error());
     }
     OutputFile output;
-    if (auto opened = output.open(options.output); !opened) {
-        return fail(output_name(options.output), opened.error());
+    if (auto opened = output.open(options.output, {.inputs = {options.input}}); !opened) {
+        return fail(output_failure(options.output, std::move(opened.error())));
     }
     // The JSON is written while the report is read; neither is ever held whole.
     SampleFilter filter(options.filter);
     ProfileDumpWriter writer(filter, output, options.compact);
     if (auto read = vexa_package::visit_profile(*bytes, writer); !read) {
-        return fail(input_name(options.input), read.error());
+        return fail(report_failure(options.input, *bytes, read.error()));
     }
     report_timeline(input_name(options.input), writer, false);
     writer.finish();
-    const auto committed = output.commit();
-    return committed ? EXIT_OK : fail(output_name(options.output), committed.error());
+    if (const auto committed = output.commit(); !committed) {
+        return fail(output_name(options.output), committed.error());
+    }
+    status(output_name(options.output) + ": " + counted(writer.kept(), "sample") + " as JSON");
+    return EXIT_OK;
 }
 
 int run_profile_pack(const PackOptions& options) {
@@ -87,8 +100,19 @@ int run_profile_pack(const PackOptions& options) {
     if (const auto written = report->write(bytes); !written) {
         return fail(input_name(options.input), written.error());
     }
-    const auto stored = store(options.output, bytes);
-    return stored ? EXIT_OK : fail(stored.error());
+    if (const auto stored =
+            store(options.output, bytes, {.inputs = {options.input}, .binary = true});
+        !stored) {
+        return fail(stored.error());
+    }
+    std::size_t samples = 0;
+    for (const vexa_package::TileProfile& tile : report->tiles) {
+        samples += tile.samples.size();
+    }
+    status(output_name(options.output) + ": profile report of " +
+           counted(report->tiles.size(), "tile") + ", " + counted(samples, "sample") + ", " +
+           counted(bytes.size(), "byte"));
+    return EXIT_OK;
 }
 
 }  // namespace vexa_cli

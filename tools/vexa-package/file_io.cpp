@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace vexa_cli {
@@ -99,6 +100,32 @@ std::expected<std::filesystem::path, std::string> follow_links(const std::string
     return target;
 }
 
+// The device and inode of an existing regular file, which two paths share exactly when they
+// name the same file, whatever their spelling and through any links; none for anything else
+// (a device or pipe can be read and written at once without harm).
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+std::optional<FileIdentity> identity_from(const struct stat& status) {
+    if (!S_ISREG(status.st_mode)) {
+        return std::nullopt;
+    }
+    return FileIdentity{.device = status.st_dev, .inode = status.st_ino};
+}
+
+std::optional<FileIdentity> identity_of(const std::string& path) {
+    struct stat status{};
+    return ::stat(path.c_str(), &status) == 0 ? identity_from(status) : std::nullopt;
+}
+
+std::optional<FileIdentity> identity_of(int fd) {
+    struct stat status{};
+    return ::fstat(fd, &status) == 0 ? identity_from(status) : std::nullopt;
+}
+
 // A new file gets the permissions the user's umask allows; a replaced one keeps its own.
 mode_t mode_for(const std::string& path) {
     struct stat existing{};
@@ -117,7 +144,54 @@ std::string input_name(std::string_view path) {
 }
 
 std::string output_name(std::string_view path) {
-    return path == STANDARD_STREAM ? "standard output" : std::string(path);
+    return path == STANDARD_STREAM || path.empty() ? "standard output" : std::string(path);
+}
+
+bool same_path(const std::string& first, const std::string& second) {
+    const auto standard = [](const std::string& path) {
+        return path.empty() || path == STANDARD_STREAM;
+    };
+    if (standard(first) || standard(second)) {
+        return standard(first) && standard(second);
+    }
+    const auto first_file = identity_of(first);
+    if (first_file && first_file == identity_of(second)) {
+        return true;
+    }
+    // Paths of files not yet there are compared once made absolute and resolved.
+    const auto place = [](const std::string& path) {
+        std::error_code error;
+        auto resolved =
+            std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error);
+        return error ? std::filesystem::path() : resolved;
+    };
+    const auto first_place = place(first);
+    return !first_place.empty() && first_place == place(second);
+}
+
+std::expected<void, OutputFailure> check_output(const std::string& path, const OutputRules& rules) {
+    const bool standard = path.empty() || path == STANDARD_STREAM;
+    if (rules.binary && path.empty() && ::isatty(STANDARD_OUTPUT_FD) == 1) {
+        return std::unexpected(OutputFailure{
+            .what = "refusing to write binary data to a terminal; give -o FILE, or -o - to "
+                    "write it to standard output anyway",
+            .usage = true});
+    }
+    const auto output = standard ? identity_of(STANDARD_OUTPUT_FD) : identity_of(path);
+    if (!output) {
+        return {};
+    }
+    for (const std::string& input : rules.inputs) {
+        const auto source =
+            input == STANDARD_STREAM ? identity_of(STANDARD_INPUT_FD) : identity_of(input);
+        if (source && *source == *output) {
+            return std::unexpected(
+                OutputFailure{.what = "is the same file as the input " + input_name(input) +
+                                      "; nothing was written, write the output somewhere else",
+                              .usage = true});
+        }
+    }
+    return {};
 }
 
 std::expected<vexa_package::Bytes, std::string> read_input(const std::string& path) {
@@ -148,9 +222,16 @@ OutputFile::~OutputFile() {
     }
 }
 
-std::expected<void, std::string> OutputFile::open(const std::string& path) {
+std::expected<void, OutputFailure> OutputFile::open(const std::string& path,
+                                                    const OutputRules& rules) {
+    if (auto allowed = check_output(path, rules); !allowed) {
+        return allowed;
+    }
+    const auto failed = [](std::string what) {
+        return std::unexpected(OutputFailure{.what = std::move(what)});
+    };
     buffer_.reserve(WRITE_CHUNK);
-    if (path == STANDARD_STREAM) {
+    if (path.empty() || path == STANDARD_STREAM) {
         // Text printed through stdio so far must come first.
         std::fflush(stdout);
         fd_ = STANDARD_OUTPUT_FD;
@@ -163,17 +244,17 @@ std::expected<void, std::string> OutputFile::open(const std::string& path) {
         !S_ISDIR(existing.st_mode)) {
         fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
         if (fd_ < 0) {
-            return std::unexpected(reason("cannot open", errno));
+            return failed(reason("cannot open", errno));
         }
         owns_fd_ = true;
         return {};
     }
     const auto target = follow_links(path);
     if (!target) {
-        return std::unexpected(target.error());
+        return failed(target.error());
     }
     if (target->filename().empty()) {
-        return std::unexpected(reason("cannot write", EISDIR));
+        return failed(reason("cannot write", EISDIR));
     }
     const std::filesystem::path directory =
         target->has_parent_path() ? target->parent_path() : std::filesystem::path(".");
@@ -182,7 +263,7 @@ std::expected<void, std::string> OutputFile::open(const std::string& path) {
     std::string temporary = (directory / name).string();
     fd_ = ::mkstemp(temporary.data());
     if (fd_ < 0) {
-        return std::unexpected(reason("cannot create a file beside it", errno));
+        return failed(reason("cannot create a file beside it", errno));
     }
     owns_fd_ = true;
     temporary_ = std::move(temporary);
@@ -248,19 +329,25 @@ std::expected<void, std::string> OutputFile::commit() {
     return {};
 }
 
-std::expected<void, std::string> write_output(const std::string& path,
-                                              std::span<const std::uint8_t> contents) {
-    OutputFile output;
-    if (auto opened = output.open(path); !opened) {
-        return opened;
-    }
-    output.write(std::string_view(reinterpret_cast<const char*>(contents.data()), contents.size()));
-    return output.commit();
+std::expected<void, OutputFailure> write_output(const std::string& path,
+                                                std::span<const std::uint8_t> contents,
+                                                const OutputRules& rules) {
+    return write_output(
+        path, std::string_view(reinterpret_cast<const char*>(contents.data()), contents.size()),
+        rules);
 }
 
-std::expected<void, std::string> write_output(const std::string& path, std::string_view contents) {
-    return write_output(
-        path, std::span(reinterpret_cast<const std::uint8_t*>(contents.data()), contents.size()));
+std::expected<void, OutputFailure> write_output(const std::string& path, std::string_view contents,
+                                                const OutputRules& rules) {
+    OutputFile output;
+    if (auto opened = output.open(path, rules); !opened) {
+        return opened;
+    }
+    output.write(contents);
+    if (auto committed = output.commit(); !committed) {
+        return std::unexpected(OutputFailure{.what = committed.error()});
+    }
+    return {};
 }
 
 std::expected<void, std::string> make_directory(const std::string& path) {

@@ -46,16 +46,20 @@ int write_one(const Application& application, const ImageOptions& options) {
     if (!file) {
         return fail(file.error());
     }
-    if (const auto stored = store(file->path, file->image); !stored) {
+    if (const auto stored =
+            store(file->path, file->image, {.inputs = {options.package}, .binary = true});
+        !stored) {
         return fail(stored.error());
     }
-    report_written(file->path, image_line(*file));
+    status(image_line(*file));
     return EXIT_OK;
 }
 
 int write_all(const Application& application, const ImageOptions& options) {
-    if (options.output == STANDARD_STREAM) {
-        return fail(output_name(options.output), "--all writes one file per tile into a directory");
+    if (options.output.empty() || options.output == STANDARD_STREAM) {
+        return fail(Failure{.subject = output_name(options.output),
+                            .what = "--all writes one file per tile into a directory; give -o DIR",
+                            .usage = true});
     }
     // Every image is rebuilt before the first file is written, so a failure leaves no
     // half-filled directory behind.
@@ -74,17 +78,24 @@ int write_all(const Application& application, const ImageOptions& options) {
         }
         files.push_back(std::move(*file));
     }
+    // No image may land on the package: every name is checked before the first is written.
+    const OutputRules rules{.inputs = {options.package}, .binary = true};
+    for (const TileFile& file : files) {
+        if (const auto allowed = check_output(file.path, rules); !allowed) {
+            return fail(output_failure(file.path, allowed.error()));
+        }
+    }
     if (const auto made = make_directory(options.output); !made) {
         return fail(output_name(options.output), made.error());
     }
     for (const TileFile& file : files) {
-        if (const auto stored = store(file.path, file.image); !stored) {
+        if (const auto stored = store(file.path, file.image, rules); !stored) {
             return fail(stored.error());
         }
-        print(image_line(file) + "\n");
+        status(image_line(file));
     }
     for (const std::uint32_t tile : skipped) {
-        print("tile " + std::to_string(tile) + ": no loadable segments, no file written\n");
+        status("tile " + std::to_string(tile) + ": no loadable segments, no file written");
     }
     return EXIT_OK;
 }

@@ -2,32 +2,57 @@
 
 #include "diagnostics.hpp"
 #include "file_io.hpp"
-#include "stored_kind.hpp"
+#include "file_problems.hpp"
 
 namespace vexa_cli {
 
+using vexa_package::FileKind;
+
 int fail(const Failure& failure) {
-    return fail(failure.subject, failure.what);
+    const int status = fail(failure.subject, failure.what);
+    if (!failure.detail.empty()) {
+        fail(failure.subject, failure.detail);
+    }
+    return failure.usage ? EXIT_USAGE : status;
+}
+
+Failure output_failure(const std::string& path, OutputFailure failure) {
+    return Failure{
+        .subject = output_name(path), .what = std::move(failure.what), .usage = failure.usage};
 }
 
 namespace {
 
-constexpr std::string_view NOT_A_REPORT =
-    "this is an application package, not a profile report; use 'vexa-package inspect', "
-    "'size' or 'diff' on it";
-constexpr std::string_view NOT_A_PACKAGE =
-    "this is a profile report, not an application package; use 'vexa-package profile "
-    "summary' or another profile command on it";
+Failure read_failure(const std::string& path, std::span<const std::uint8_t> bytes,
+                     const vexa_package::PackageError& error, FileKind expected) {
+    const auto problem = file_problem(bytes, expected);
+    if (!problem) {
+        return Failure{.subject = input_name(path), .what = to_string(error)};
+    }
+    return Failure{.subject = input_name(path), .what = *problem, .detail = to_string(error)};
+}
 
 }  // namespace
+
+Failure package_failure(const std::string& path, std::span<const std::uint8_t> bytes,
+                        const vexa_package::PackageError& error) {
+    return read_failure(path, bytes, error, FileKind::ApplicationPackage);
+}
+
+Failure report_failure(const std::string& path, std::span<const std::uint8_t> bytes,
+                       const vexa_package::PackageError& error) {
+    return read_failure(path, bytes, error, FileKind::ProfileReport);
+}
 
 std::expected<vexa_package::Bytes, Failure> read_report_file(const std::string& path) {
     auto bytes = read_input(path);
     if (!bytes) {
         return std::unexpected(Failure{input_name(path), bytes.error()});
     }
-    if (stored_kind(*bytes) == StoredKind::Package) {
-        return std::unexpected(Failure{input_name(path), std::string(NOT_A_REPORT)});
+    // A package reads as a report of nonsense, so it is refused before it is read.
+    if (vexa_package::identify_file(*bytes).kind == FileKind::ApplicationPackage) {
+        return std::unexpected(Failure{.subject = input_name(path),
+                                       .what = *file_problem(*bytes, FileKind::ProfileReport)});
     }
     return std::move(*bytes);
 }
@@ -39,13 +64,11 @@ std::expected<PackageFile, Failure> load_package_file(const std::string& path) {
     }
     auto application = vexa_package::Application::read(*bytes);
     if (!application) {
-        // Only a file that fails as a package is looked at again, so every package error
-        // stays as the library gives it.
-        return std::unexpected(Failure{input_name(path), stored_kind(*bytes) == StoredKind::Report
-                                                             ? std::string(NOT_A_PACKAGE)
-                                                             : to_string(application.error())});
+        return std::unexpected(package_failure(path, *bytes, application.error()));
     }
-    return PackageFile{.application = std::move(*application), .file_bytes = bytes->size()};
+    return PackageFile{.application = std::move(*application),
+                       .file_bytes = bytes->size(),
+                       .trailing_bytes = trailing_bytes(*bytes)};
 }
 
 std::expected<vexa_package::Application, Failure> load_application(const std::string& path) {
@@ -64,7 +87,7 @@ std::expected<void, Failure> visit_profile_file(const std::string& path,
     }
     const auto visited = vexa_package::visit_profile(*bytes, visitor);
     if (!visited) {
-        return std::unexpected(Failure{input_name(path), to_string(visited.error())});
+        return std::unexpected(report_failure(path, *bytes, visited.error()));
     }
     return {};
 }
@@ -82,19 +105,20 @@ std::expected<JsonValue, Failure> load_json(const std::string& path) {
     return std::move(*document);
 }
 
-std::expected<void, Failure> store(const std::string& path, std::string_view contents) {
-    auto written = write_output(path, contents);
+std::expected<void, Failure> store(const std::string& path, std::string_view contents,
+                                   const OutputRules& rules) {
+    auto written = write_output(path, contents, rules);
     if (!written) {
-        return std::unexpected(Failure{output_name(path), written.error()});
+        return std::unexpected(output_failure(path, std::move(written.error())));
     }
     return {};
 }
 
-std::expected<void, Failure> store(const std::string& path,
-                                   std::span<const std::uint8_t> contents) {
-    auto written = write_output(path, contents);
+std::expected<void, Failure> store(const std::string& path, std::span<const std::uint8_t> contents,
+                                   const OutputRules& rules) {
+    auto written = write_output(path, contents, rules);
     if (!written) {
-        return std::unexpected(Failure{output_name(path), written.error()});
+        return std::unexpected(output_failure(path, std::move(written.error())));
     }
     return {};
 }

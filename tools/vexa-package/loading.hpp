@@ -3,6 +3,7 @@
 #include <expected>
 #include <string>
 
+#include "file_io.hpp"
 #include "json_document.hpp"
 #include "vexa_package/application.hpp"
 #include "vexa_package/profile.hpp"
@@ -14,15 +15,33 @@ namespace vexa_cli {
 struct Failure {
     std::string subject;
     std::string what;
+    /// A second line for those who need more, such as the library's own error beneath a
+    /// plain description; empty for none.
+    std::string detail;
+    /// The command line asked for something refused, such as overwriting an input.
+    bool usage = false;
 };
 
-/// Prints the failure as "vexa-package: SUBJECT: WHAT" and returns the failing exit status.
+/// Prints the failure as "vexa-package: SUBJECT: WHAT" and returns the failing exit status:
+/// 2 for a refused request, else 1.
 int fail(const Failure& failure);
+
+/// Why `bytes` from the input `path` did not read as a package or report: the file-level
+/// problem in plain words with the library's error beneath it, or the library's error alone.
+[[nodiscard]] Failure package_failure(const std::string& path, std::span<const std::uint8_t> bytes,
+                                      const vexa_package::PackageError& error);
+[[nodiscard]] Failure report_failure(const std::string& path, std::span<const std::uint8_t> bytes,
+                                     const vexa_package::PackageError& error);
+
+/// The failure of an output, named as outputs are.
+[[nodiscard]] Failure output_failure(const std::string& path, OutputFailure failure);
 
 /// A package with the size of the file it was read from.
 struct PackageFile {
     vexa_package::Application application;
     std::size_t file_bytes = 0;
+    /// Bytes after the package, which were not read.
+    std::uint64_t trailing_bytes = 0;
 };
 
 /// Reads a package file (`-`: standard input) and decodes and validates it with the library.
@@ -40,10 +59,11 @@ struct PackageFile {
 /// Reads and parses a JSON file (`-`: standard input).
 [[nodiscard]] std::expected<JsonValue, Failure> load_json(const std::string& path);
 
-/// Writes a whole output file, or reports why it could not be written.
+/// Writes a whole output file under `rules`, or reports why it could not be written.
+[[nodiscard]] std::expected<void, Failure> store(const std::string& path, std::string_view contents,
+                                                 const OutputRules& rules);
 [[nodiscard]] std::expected<void, Failure> store(const std::string& path,
-                                                 std::string_view contents);
-[[nodiscard]] std::expected<void, Failure> store(const std::string& path,
-                                                 std::span<const std::uint8_t> contents);
+                                                 std::span<const std::uint8_t> contents,
+                                                 const OutputRules& rules);
 
 }  // namespace vexa_cli

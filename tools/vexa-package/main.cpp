@@ -98,6 +98,10 @@ int run(int argc, char** argv) {
         ->capture_default_str()
         ->type_name("LEVEL");
 
+    bool quiet = false;
+    app.add_flag("-q,--quiet", quiet,
+                 "Print no status lines about the files written; warnings and errors still are");
+
     const std::vector<DeclaredCommand> commands = declare_commands(app);
 
     try {
@@ -109,6 +113,7 @@ int run(int argc, char** argv) {
         return usage_error(app, error);
     }
 
+    set_quiet(quiet);
     std::optional<StderrEventSink> sink;
     if (const auto threshold = log_threshold(log_level)) {
         sink.emplace(*threshold);

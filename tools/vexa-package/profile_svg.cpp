@@ -396,8 +396,8 @@ int run_profile_svg(const SvgOptions& options) {
         return fail(bytes.error());
     }
     OutputFile output;
-    if (auto opened = output.open(options.output); !opened) {
-        return fail(output_name(options.output), opened.error());
+    if (auto opened = output.open(options.output, {.inputs = {options.report}}); !opened) {
+        return fail(output_failure(options.output, std::move(opened.error())));
     }
     // The file name alone, so that the heading stays inside the picture.
     const std::string name = options.report == STANDARD_STREAM
@@ -405,13 +405,13 @@ int run_profile_svg(const SvgOptions& options) {
                                  : std::filesystem::path(options.report).filename().string();
     const auto rows = write_svg(output, *bytes, name, input_name(options.report), options);
     if (!rows) {
-        return fail(input_name(options.report), rows.error());
+        return fail(report_failure(options.report, *bytes, rows.error()));
     }
     if (auto committed = output.commit(); !committed) {
         return fail(output_name(options.output), committed.error());
     }
-    report_written(options.output, output_name(options.output) + ": " + counted(*rows, "row") +
-                                       ", " + counted(output.size(), "byte"));
+    status(output_name(options.output) + ": " + counted(*rows, "row") + ", " +
+           counted(output.size(), "byte"));
     return EXIT_OK;
 }
 

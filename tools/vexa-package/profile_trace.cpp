@@ -29,8 +29,10 @@ int run_profile_trace(const TraceOptions& options) {
         return fail(bytes.error());
     }
     OutputFile output;
-    if (auto opened = output.open(options.output); !opened) {
-        return fail(output_name(options.output), opened.error());
+    if (auto opened = output.open(options.output,
+                                  {.inputs = {options.report}, .binary = perfetto_wanted(options)});
+        !opened) {
+        return fail(output_failure(options.output, std::move(opened.error())));
     }
     // The trace is written while the report is read, so neither the report nor the trace is
     // ever held in memory; a report that fails to read leaves no file behind.
@@ -46,7 +48,7 @@ int run_profile_trace(const TraceOptions& options) {
     SampleFilter filter(options.filter);
     FilteredTrace trace(filter, *writer);
     if (auto read = vexa_package::visit_profile(*bytes, trace); !read) {
-        return fail(input_name(options.report), read.error());
+        return fail(report_failure(options.report, *bytes, read.error()));
     }
     writer->finish();
     report_timeline(input_name(options.report), trace, true);
@@ -71,7 +73,7 @@ int run_profile_trace(const TraceOptions& options) {
         written += " and " + counted(perfetto->overflow_tracks(), "overflow track") +
                    " for overlapping samples";
     }
-    report_written(options.output, written);
+    status(written);
     return EXIT_OK;
 }
 

@@ -2,6 +2,7 @@
 #include "diagnostics.hpp"
 #include "file_io.hpp"
 #include "loading.hpp"
+#include "text_format.hpp"
 
 namespace vexa_cli {
 
@@ -11,11 +12,16 @@ int run_validate(const std::vector<std::string>& packages) {
         // Reading a package validates it. A good file is reported on standard output, a bad
         // one like every other failure; standard output is flushed first, so the lines keep
         // their order when both streams go to one place.
-        const auto application = load_application(path);
-        if (application) {
-            print(input_name(path) + ": ok\n");
-        } else {
-            status = fail(application.error());
+        const auto file = load_package_file(path);
+        if (!file) {
+            status = fail(file.error());
+            continue;
+        }
+        print(input_name(path) + ": ok\n");
+        if (file->trailing_bytes != 0) {
+            warn(input_name(path), counted(file->trailing_bytes, "byte") + " after the package " +
+                                       (file->trailing_bytes == 1 ? "was" : "were") +
+                                       " not read: it holds more than one message");
         }
     }
     return status;

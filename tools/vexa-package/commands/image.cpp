@@ -24,12 +24,13 @@ CommandAction declare_image(CLI::App& command) {
     CLI::Option* all_option =
         command.add_flag("--all", options.all, "Every tile, as DIR/tile-N.bin");
     arguments->tile_option->excludes(all_option);
-    add_output(command, options.output, "The image file, or with --all the directory")
-        ->required()
+    add_binary_output(command, options.output, "The image file, or with --all the directory")
         ->type_name("FILE|DIR");
     footer(command,
-           "Writes raw bytes and prints the load base and the length. The image starts at the\n"
-           "tile's load base, its lowest segment address; bytes no segment data covers are zero.\n"
+           "Writes raw bytes and says on standard error the load base and the length. The image\n"
+           "starts at the"
+           " tile's load base, its lowest segment address; bytes no segment data covers are\n"
+           "zero. --all needs -o DIR.\n"
            "Examples: vexa-package image app.vxpkg --tile 3 -o tile3.bin\n"
            "          vexa-package image app.vxpkg --all -o images/");
     command.callback([arguments] {

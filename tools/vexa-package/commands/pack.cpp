@@ -9,7 +9,7 @@ namespace vexa_cli {
 CommandAction declare_pack(CLI::App& command) {
     auto options = std::make_shared<PackOptions>();
     add_input(command, "JSON", options->input, "The JSON to read");
-    add_output(command, options->output, "Where to write the package")->required();
+    add_binary_output(command, options->output, "Where to write the package");
     footer(command, std::string(JSON_FORM) +
                         "\nA package that breaks a rule is refused with the library's message.\n"
                         "pack of dump gives a byte-identical package.\n"

@@ -7,6 +7,7 @@
 #include "file_io.hpp"
 #include "loading.hpp"
 #include "sample_filter.hpp"
+#include "text_format.hpp"
 #include "timeline_report.hpp"
 
 namespace vexa_cli {
@@ -55,6 +56,11 @@ class StackCounter final : public FilteredVisitor {
     }
 
     std::map<std::string, std::uint64_t> stacks_;
+
+  public:
+    [[nodiscard]] std::size_t stacks() const { return stacks_.size(); }
+
+  private:
     std::string key_;
 };
 
@@ -65,8 +71,12 @@ int run_profile_collapsed(const CollapsedOptions& options) {
         return fail(visited.error());
     }
     report_timeline(input_name(options.report), counter, false);
-    const auto stored = store(options.output, counter.folded());
-    return stored ? EXIT_OK : fail(stored.error());
+    const std::string folded = counter.folded();
+    if (const auto stored = store(options.output, folded, {.inputs = {options.report}}); !stored) {
+        return fail(stored.error());
+    }
+    status(output_name(options.output) + ": " + counted(counter.stacks(), "stack"));
+    return EXIT_OK;
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include "json_profile.hpp"
 #include "loading.hpp"
 #include "sample_filter.hpp"
-#include "streamed_output.hpp"
+#include "text_format.hpp"
 #include "timeline_report.hpp"
 
 namespace vexa_cli {
@@ -18,7 +18,9 @@ namespace {
 
 struct ExportOptions {
     std::string report;
-    std::string format = "csv";
+    /// "csv" or "ndjson"; empty: from the output's extension, CSV unless it is .ndjson or
+    /// .jsonl.
+    std::string format;
     std::string output;
     std::string metadata;
     SampleFilterOptions filter;
@@ -33,7 +35,7 @@ constexpr std::array<std::string_view, 4> METADATA_COLUMNS{"tile", "sample", "na
 // table when there is one.
 class ExportWriter final : public FilteredVisitor {
   public:
-    ExportWriter(SampleFilter& filter, bool csv, StreamedOutput& samples, StreamedOutput* metadata)
+    ExportWriter(SampleFilter& filter, bool csv, OutputFile& samples, OutputFile* metadata)
         : FilteredVisitor(filter), csv_(csv), samples_(&samples), metadata_(metadata) {
         if (csv_) {
             header_row(*samples_, SAMPLE_COLUMNS);
@@ -56,7 +58,7 @@ class ExportWriter final : public FilteredVisitor {
     }
 
     template <std::size_t N>
-    static void header_row(StreamedOutput& out, const std::array<std::string_view, N>& names) {
+    static void header_row(OutputFile& out, const std::array<std::string_view, N>& names) {
         std::vector<std::string> fields(names.begin(), names.end());
         std::string line;
         append_csv_row(line, fields);
@@ -118,8 +120,8 @@ class ExportWriter final : public FilteredVisitor {
     }
 
     bool csv_;
-    StreamedOutput* samples_;
-    StreamedOutput* metadata_;
+    OutputFile* samples_;
+    OutputFile* metadata_;
     std::size_t rows_ = 0;
     std::string line_;
     std::vector<std::string> fields_;
@@ -128,26 +130,37 @@ class ExportWriter final : public FilteredVisitor {
     JsonOutput metadata_row_ = row_of(METADATA_COLUMNS);
 };
 
-int run_profile_export(const ExportOptions& options) {
-    auto samples = StreamedOutput::open(options.output);
-    if (!samples) {
-        return fail(output_name(options.output), samples.error());
+bool csv_wanted(const ExportOptions& options) {
+    if (!options.format.empty()) {
+        return options.format == "csv";
     }
-    std::optional<StreamedOutput> metadata;
+    return !options.output.ends_with(".ndjson") && !options.output.ends_with(".jsonl");
+}
+
+int run_profile_export(const ExportOptions& options) {
+    if (!options.metadata.empty() && same_path(options.metadata, options.output)) {
+        return fail(Failure{.subject = output_name(options.metadata),
+                            .what = "--metadata and -o name the same file; give two files",
+                            .usage = true});
+    }
+    OutputFile samples;
+    if (auto opened = samples.open(options.output, {.inputs = {options.report}}); !opened) {
+        return fail(output_failure(options.output, std::move(opened.error())));
+    }
+    std::optional<OutputFile> metadata;
     if (!options.metadata.empty()) {
-        auto opened = StreamedOutput::open(options.metadata);
-        if (!opened) {
-            return fail(output_name(options.metadata), opened.error());
+        metadata.emplace();
+        if (auto opened = metadata->open(options.metadata, {.inputs = {options.report}}); !opened) {
+            return fail(output_failure(options.metadata, std::move(opened.error())));
         }
-        metadata.emplace(std::move(*opened));
     }
     SampleFilter filter(options.filter);
-    ExportWriter writer(filter, options.format == "csv", *samples, metadata ? &*metadata : nullptr);
+    ExportWriter writer(filter, csv_wanted(options), samples, metadata ? &*metadata : nullptr);
     if (const auto visited = visit_profile_file(options.report, writer); !visited) {
         return fail(visited.error());
     }
     report_timeline(input_name(options.report), writer, true);
-    if (const auto done = samples->commit(); !done) {
+    if (const auto done = samples.commit(); !done) {
         return fail(output_name(options.output), done.error());
     }
     if (metadata) {
@@ -155,8 +168,7 @@ int run_profile_export(const ExportOptions& options) {
             return fail(output_name(options.metadata), done.error());
         }
     }
-    report_written(options.output, output_name(options.output) + ": " +
-                                       std::to_string(writer.rows()) + " samples\n");
+    status(output_name(options.output) + ": " + counted(writer.rows(), "sample"));
     return EXIT_OK;
 }
 
@@ -165,9 +177,11 @@ int run_profile_export(const ExportOptions& options) {
 CommandAction declare_profile_export(CLI::App& command) {
     auto options = std::make_shared<ExportOptions>();
     add_input(command, "REPORT", options->report, "The profile report to read");
-    command.add_option("--format", options->format, "csv or ndjson")
+    command
+        .add_option("--format", options->format,
+                    "csv or ndjson; by default ndjson for a FILE ending in .ndjson or .jsonl,\n"
+                    "csv for any other FILE and for standard output")
         ->check(CLI::IsMember({"csv", "ndjson"}))
-        ->capture_default_str()
         ->type_name("FORMAT");
     add_output(command, options->output, "Where to write the samples")->required();
     command

@@ -4,7 +4,7 @@ source "$(dirname "$0")/lib.sh"
 pack_samples
 
 run 0 image app.vxpkg --tile 8 -o tile8.bin
-contains out "tile 8: load base 0x4c000, 81920 bytes, tile8.bin"
+contains err "tile 8: load base 0x4c000, 81920 bytes, tile8.bin"
 # The image holds each segment's data at its offset from the load base and zeros elsewhere.
 python '
 import base64, json, sys
@@ -24,7 +24,7 @@ assert image[0x4000:0x4004] == bytes.fromhex("0000803f")
 
 # Segments listed out of address order (tile 9) still start the image at the lowest address.
 run 0 image app.vxpkg --tile 9 -o tile9.bin
-contains out "tile 9: load base 0x4c000, 81920 bytes"
+contains err "tile 9: load base 0x4c000, 81920 bytes"
 
 # Standard output takes the bytes; the line about them goes to standard error.
 "$TOOL" image app.vxpkg --tile 8 -o - >stdout.bin 2>stdout.err
@@ -33,7 +33,7 @@ contains stdout.err "tile 8: load base 0x4c000, 81920 bytes, standard output"
 
 run 0 image app.vxpkg --all -o images
 for tile in 0 1 2 3 8 9; do
-    contains out "tile $tile: load base 0x4c000, 81920 bytes, images/tile-$tile.bin"
+    contains err "tile $tile: load base 0x4c000, 81920 bytes, images/tile-$tile.bin"
 done
 same tile8.bin images/tile-8.bin
 python 'import os; assert sorted(os.listdir("images")) == ["tile-%d.bin" % n for n in (0, 1, 2, 3, 8, 9)]'
@@ -51,13 +51,16 @@ run 1 image bare.vxpkg --tile 12 -o bare.bin
 contains err 'vexa-package: bare.vxpkg: Invalid("tile has no loadable segments")'
 absent bare.bin
 run 0 image bare.vxpkg --all -o bare-images
-contains out "tile 12: no loadable segments, no file written"
+contains err "tile 12: no loadable segments, no file written"
 absent bare-images/tile-12.bin
 
 run 1 image app.vxpkg --tile 4 -o none.bin
 contains err 'vexa-package: app.vxpkg: Invalid("unknown tile 4")'
 absent none.bin
-run 1 image app.vxpkg --all -o -
+# --all needs a directory: a command line that asks otherwise is a usage error.
+run 2 image app.vxpkg --all -o -
 contains err "--all writes one file per tile into a directory"
+run 2 image app.vxpkg --all
+contains err "vexa-package: standard output: --all writes one file per tile into a directory; give -o DIR"
 
 finish

@@ -14,7 +14,7 @@ contains err "vexa-package: INFO vexa_package: writing application package tiles
 contains err "vexa-package: INFO vexa_package: application package written"
 run 0 image app.vxpkg --tile 3 -o tile.bin --log-level trace
 contains err 'vexa-package: TRACE vexa_package: reconstructing tile image physical_tile=3 load_base="0x4c000" image_bytes=81920'
-run 0 --log-level warn image app.vxpkg --tile 3 -o tile.bin
+run 0 --log-level warn -q image app.vxpkg --tile 3 -o tile.bin
 empty err
 run 0 --log-level error validate app.vxpkg
 empty err

@@ -40,7 +40,7 @@ PY
 "$TOOL" profile pack odd.json -o odd.vxprof
 
 run 0 profile export odd.vxprof -o samples.csv --metadata meta.csv
-contains out "samples.csv: 3386 samples"
+contains err "samples.csv: 3386 samples"
 python '
 import csv
 exec(open("oracle.py").read())

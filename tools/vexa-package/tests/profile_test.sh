@@ -67,7 +67,7 @@ assert [(k["name"], k["cycles"]) for k in summary["kernels"]] == ranked
 ' "$SAMPLE"
 
 run 0 profile svg run.vxprof -o timeline.svg
-contains out "timeline.svg: 6 rows"
+contains err "timeline.svg: 6 rows"
 python '
 import xml.etree.ElementTree as ET
 svg = ET.parse("timeline.svg").getroot()
