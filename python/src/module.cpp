@@ -71,6 +71,15 @@ py::object read_profile(py::handle data) {
     return profile_report_to_python(report, classes);
 }
 
+// The kind as its code and the announced size, or None; the package makes them records.
+py::tuple identify(py::handle data) {
+    const ByteView input(data);
+    const FileIdentity identity = identify_file(input.bytes());
+    return py::make_tuple(static_cast<int>(identity.kind),
+                          identity.message_bytes ? py::object(py::int_(*identity.message_bytes))
+                                                 : py::object(py::none()));
+}
+
 py::bytes write_profile(py::handle record) {
     const RecordClasses classes = RecordClasses::import();
     expect_instance(record, classes.profile_report);
@@ -169,6 +178,7 @@ PYBIND11_MODULE(_vexa_package, module) {
     module.def("write_profile", &write_profile, py::arg("report"));
     module.def("profile_samples", &profile_samples, py::arg("report"));
     module.def("render", &render, py::arg("record"));
+    module.def("identify_file", &identify, py::arg("data"));
     module.def("install_log_sink", &install_log_sink);
     module.def("remove_log_sink", &remove_log_sink);
 

@@ -94,3 +94,25 @@ def test_an_invalid_application_leaves_the_file_alone(samples, tmp_path):
     assert path.read_bytes() == b"earlier contents"
     with pytest.raises(FileNotFoundError):
         vp.ProfileReport().write(tmp_path / "missing" / "report.bin")
+
+
+def test_identify_file_tells_packages_from_reports(samples, tmp_path):
+    package = samples.bytes("rich_application")
+    report = samples.bytes("varied_report")
+    assert vp.identify_file(package) == vp.FileIdentity(vp.FileKind.ApplicationPackage, len(package))
+    assert vp.identify_file(report) == vp.FileIdentity(vp.FileKind.ProfileReport, len(report))
+    # A report reads a package as an empty report; identification is what tells them apart.
+    path = tmp_path / "package.bin"
+    path.write_bytes(package)
+    assert vp.identify_file(path).kind is vp.FileKind.ApplicationPackage
+    assert vp.identify_file(str(path)).kind is vp.FileKind.ApplicationPackage
+
+
+def test_identify_file_announces_the_size_that_shows_truncation_and_trailing_bytes(samples):
+    report = samples.bytes("varied_report")
+    assert vp.identify_file(report[:40]) == vp.FileIdentity(vp.FileKind.ProfileReport, len(report))
+    assert vp.identify_file(memoryview(report + b"more")).message_bytes == len(report)
+    assert vp.identify_file(b"") == vp.FileIdentity(vp.FileKind.Unknown, None)
+    assert vp.identify_file(b'{"clock_hz": 1}') == vp.FileIdentity(vp.FileKind.Unknown, None)
+    assert str(vp.FileKind.ProfileReport) == "ProfileReport"
+    assert repr(vp.FileKind.Unknown) == "FileKind.Unknown"

@@ -34,6 +34,7 @@ from ._records import (
     TileImage,
     TileProfile,
 )
+from ._files import FileIdentity, FileKind, identify_file
 from ._samples import ProfileSamples, TimelineAnomaly, TimelineSpan
 from ._vexa_package import (
     PACKAGE_SCHEMA_VERSION,
@@ -52,6 +53,8 @@ __all__ = [
     "CycleSample",
     "DeviceConfigWrite",
     "EntryPoint",
+    "FileIdentity",
+    "FileKind",
     "HostCall",
     "HostExchange",
     "HostPage",
@@ -80,6 +83,7 @@ __all__ = [
     "TimelineSpan",
     "Utf8Error",
     "__version__",
+    "identify_file",
     "log_to_python",
     "stop_logging_to_python",
 ]
