@@ -6,6 +6,7 @@
 #include "json_text.hpp"
 #include "loading.hpp"
 #include "profile_dump_writer.hpp"
+#include "rule_location.hpp"
 #include "text_format.hpp"
 #include "timeline_report.hpp"
 
@@ -51,10 +52,14 @@ int run_pack(const PackOptions& options) {
     if (!application) {
         return fail(application.error());
     }
-    // The writer validates first; a package that breaks a rule is refused with its message.
+    // The writer validates first; a package that breaks a rule is refused with its message,
+    // followed by the record that breaks it.
     vexa_package::Bytes package;
     if (const auto written = application->write(package); !written) {
-        return fail(input_name(options.input), written.error());
+        return fail(
+            Failure{.subject = input_name(options.input),
+                    .what = to_string(written.error()),
+                    .detail = locate_rule_failure(*application, written.error()).value_or("")});
     }
     if (const auto stored =
             store(options.output, package, {.inputs = {options.input}, .binary = true});

@@ -3,6 +3,7 @@
 #include "diagnostics.hpp"
 #include "file_io.hpp"
 #include "file_problems.hpp"
+#include "rule_location.hpp"
 
 namespace vexa_cli {
 
@@ -64,7 +65,15 @@ std::expected<PackageFile, Failure> load_package_file(const std::string& path) {
     }
     auto application = vexa_package::Application::read(*bytes);
     if (!application) {
-        return std::unexpected(package_failure(path, *bytes, application.error()));
+        Failure failure = package_failure(path, *bytes, application.error());
+        // A package that breaks a rule is read again without validation, to say where.
+        if (failure.detail.empty() &&
+            application.error().kind() == vexa_package::PackageError::Kind::Invalid) {
+            if (const auto decoded = vexa_package::Application::decode(*bytes)) {
+                failure.detail = locate_rule_failure(*decoded, application.error()).value_or("");
+            }
+        }
+        return std::unexpected(std::move(failure));
     }
     return PackageFile{.application = std::move(*application),
                        .file_bytes = bytes->size(),

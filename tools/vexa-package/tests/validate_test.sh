@@ -44,6 +44,24 @@ printf x | cat app.vxpkg - >one_more.vxpkg
 run 0 validate one_more.vxpkg
 contains err "warning: 1 byte after the package was not read"
 
+# A package that breaks a rule: the library's message, then the record that breaks it. The
+# package is the sample with one configuration write's offset moved off a multiple of 4.
+"$PYTHON" -c '
+data = open("app.vxpkg", "rb").read()
+write = (0x4018).to_bytes(4, "little") + (0x80000001).to_bytes(4, "little")
+assert data.count(write) == 1, data.count(write)
+moved = (0x4019).to_bytes(4, "little") + (0x80000001).to_bytes(4, "little")
+open("misaligned.vxpkg", "wb").write(data.replace(write, moved))
+'
+for command in validate inspect dump; do
+    run 1 $command misaligned.vxpkg
+    python '
+assert open("err").read().splitlines() == [
+    "vexa-package: misaligned.vxpkg: Invalid(\"unaligned or duplicate device configuration write\")",
+    "vexa-package: misaligned.vxpkg: device_config_writes[3]: offset 0x4019 is not a multiple of 4"], open("err").read()
+'
+done
+
 run 0 validate - <app.vxpkg
 contains out "standard input: ok"
 
