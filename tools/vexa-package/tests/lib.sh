@@ -116,8 +116,8 @@ no_leftovers() {
 
 # pack_samples: the sample package and report as app.vxpkg and run.vxprof in $WORK.
 pack_samples() {
-    "$TOOL" pack "$EXAMPLES/sample_application.json" -o app.vxpkg
-    "$TOOL" profile pack "$EXAMPLES/sample_profile.json" -o run.vxprof
+    "$TOOL" -q pack "$EXAMPLES/sample_application.json" -o app.vxpkg
+    "$TOOL" -q profile pack "$EXAMPLES/sample_profile.json" -o run.vxprof
 }
 
 finish() {
