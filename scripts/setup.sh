@@ -12,7 +12,7 @@ packages=(
     python3 python3-dev python3-numpy python3-pytest pybind11-dev
     python3-pandas python3-mypy python3-pybind11 python3-venv python3-pip python3-setuptools
     python3-wheel python3-build
-    libprotobuf-dev protobuf-compiler python3-protobuf help2man
+    libprotobuf-dev protobuf-compiler python3-protobuf help2man groff-base man-db
     clang-19 clang-format-19 libfuzzer-19-dev libclang-rt-19-dev llvm-19 gcovr
 )
 
