@@ -14,7 +14,8 @@ the next "$ " line or the end of the block, are what it prints. The rules:
   input is empty.
 - Compared: every line exactly, except that line ends are plain LF (the terminal sends CR LF,
   and CSV's CR LF arrives as CR CR LF), and that a shown line holding only "..." stands for
-  any number of printed lines, none included.
+  any number of printed lines, including none. Nothing else is allowed to vary: the examples
+  name their files relative to the scratch directory, and the tool's output is deterministic.
 - Skipped: an example whose command names a path under "~/" runs in the reader's own set-up
   (the Python section's virtual environment); it is listed as skipped and not run.
 

@@ -8,6 +8,7 @@ usage, every positional and option with its description, and the rest of the hel
 command shows, examples). Built from the help at build time, so the page cannot fall behind.
 """
 
+import dataclasses
 import re
 import subprocess
 import sys
@@ -16,36 +17,45 @@ SECTION_TITLES = ("Positionals:", "Options:", "Subcommands:")
 HELP_OPTION = "Print this help message and exit"
 EXAMPLE_LABEL = re.compile(r"^(Examples?:) ")
 
+Entry = tuple[str, str]  # the name part (names, value, default, constraints), the description
+
+
+@dataclasses.dataclass
+class Help:
+    summary: list[str]
+    usage: str
+    sections: dict[str, list[Entry]]  # by title without its colon: "Options", ...
+    footer: list[str]  # the text after the sections
+
 
 def help_text(tool: str, command: list[str]) -> str:
     return subprocess.run([tool, *command, "--help"], check=True, capture_output=True,
                           text=True).stdout
 
 
-def parse_help(text: str) -> dict:
+def parse_help(text: str) -> Help:
     """CLI11's help as its summary, usage, entry sections and the text after them."""
     lines = text.rstrip("\n").split("\n")
     usage_at = next(i for i, line in enumerate(lines) if line.startswith("Usage: "))
-    parsed = {"summary": lines[:usage_at], "usage": lines[usage_at][len("Usage: "):],
-              "sections": {}, "footer": []}
+    parsed = Help(lines[:usage_at], lines[usage_at][len("Usage: "):], {}, [])
     column = next(line.index(HELP_OPTION) for line in lines if HELP_OPTION in line)
     index = usage_at + 1
     while index < len(lines):
         line = lines[index]
         if line in SECTION_TITLES:
             entries, index = parse_entries(lines, index + 1, column)
-            parsed["sections"][line[:-1]] = entries
-        elif line == "" and not parsed["footer"]:
+            parsed.sections[line[:-1]] = entries
+        elif line == "" and not parsed.footer:
             index += 1
         else:
-            parsed["footer"].append(line)
+            parsed.footer.append(line)
             index += 1
     return parsed
 
 
-def parse_entries(lines: list[str], index: int, column: int) -> tuple[list, int]:
-    """The entries of one section, up to its blank line: (name part, description)."""
-    entries: list[tuple[str, str]] = []
+def parse_entries(lines: list[str], index: int, column: int) -> tuple[list[Entry], int]:
+    """The entries of one section, up to its blank line, and the index after them."""
+    entries: list[Entry] = []
     while index < len(lines) and lines[index] != "":
         line = lines[index]
         if line.startswith(" " * column) and entries:
@@ -57,7 +67,7 @@ def parse_entries(lines: list[str], index: int, column: int) -> tuple[list, int]
     return entries, index
 
 
-def split_entry(line: str, column: int) -> tuple[str, str]:
+def split_entry(line: str, column: int) -> Entry:
     # CLI11 starts the description at a fixed column, or on the next line when the name part
     # reaches it. A name part one character short of the column is followed by a single space,
     # like a longer one broken at a space: only the longer one, a type such as
@@ -122,20 +132,20 @@ def footer_roff(lines: list[str]) -> list[str]:
 def command_section(tool: str, command: list[str]) -> list[str]:
     parsed = parse_help(help_text(tool, command))
     out = [f'.SS "{roff(" ".join(command))}"']
-    out += [roff(line) for line in parsed["summary"]]
-    out += [".PP", f"\\fB{roff(parsed['usage'])}\\fR"]
+    out += [roff(line) for line in parsed.summary]
+    out += [".PP", f"\\fB{roff(parsed.usage)}\\fR"]
     for title in ("Positionals", "Options"):
-        for name, description in parsed["sections"].get(title, []):
+        for name, description in parsed.sections.get(title, []):
             out += [".TP", entry_tag(name), roff(description)]
-    if parsed["footer"]:
-        out += footer_roff(parsed["footer"])
+    if parsed.footer:
+        out += footer_roff(parsed.footer)
     return out
 
 
 def commands(tool: str, command: list[str]) -> list[list[str]]:
     """Every command that does something, in help order: a command with subcommands stands
     for its subcommands."""
-    subcommands = parse_help(help_text(tool, command))["sections"].get("Subcommands")
+    subcommands = parse_help(help_text(tool, command)).sections.get("Subcommands")
     if not subcommands:
         return [command]
     found = []
