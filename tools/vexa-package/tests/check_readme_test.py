@@ -79,6 +79,16 @@ class Compare(unittest.TestCase):
             with self.subTest(shown=shown, printed=printed):
                 self.assertEqual(check_readme.agrees(shown, printed), expected)
 
+    def test_a_difference_names_the_readme_line_and_shows_both_sides(self):
+        example = check_readme.Example(12, "vexa-package validate a.vxpkg", ["a.vxpkg: ok"])
+        result = check_readme.Result(1, ["vexa-package: a.vxpkg: empty"])
+        text = check_readme.report("README.md", example, result)
+        self.assertTrue(text.startswith("README.md:12: $ vexa-package validate a.vxpkg\n"))
+        self.assertIn("exit status 1", text)
+        self.assertIn("--- README.md lines 13-13", text)
+        self.assertIn("  -a.vxpkg: ok\n", text)
+        self.assertIn("  +vexa-package: a.vxpkg: empty\n", text)
+
     def test_skip_rule(self):
         self.assertIsNotNone(check_readme.skip_reason("~/env/bin/python x.py"))
         self.assertIsNone(check_readme.skip_reason("vexa-package validate out/a.vxpkg"))
