@@ -6,10 +6,12 @@
 #include "diagnostics.hpp"
 #include "file_io.hpp"
 #include "loading.hpp"
+#include "profile_timeline.hpp"
 #include "text_format.hpp"
 #include "timeline_report.hpp"
 #include "trace_json.hpp"
 #include "trace_perfetto.hpp"
+#include "trace_plan.hpp"
 
 namespace vexa_cli {
 namespace {
@@ -19,6 +21,21 @@ bool perfetto_wanted(const TraceOptions& options) {
         return options.format == "perfetto";
     }
     return options.output.ends_with(".pftrace") || options.output.ends_with(".perfetto-trace");
+}
+
+// What the slice budget left out, and how to see it.
+std::string budget_note(const TraceWriter& writer, std::uint64_t cut, std::uint64_t max_slices) {
+    const std::string from = std::to_string(cut);
+    std::string when;
+    if (const auto seconds = cycles_to_seconds(cut - writer.run_start(), writer.clock_hz())) {
+        when = " (" + seconds_text(*seconds) + " into the run)";
+    }
+    return counted(writer.slices() + writer.cut_off(), "kept sample") + " exceed --max-slices " +
+           std::to_string(max_slices) + ": slices are written for the " +
+           std::to_string(writer.slices()) + " that start before cycle " + from + when +
+           ", the busy counters cover all; for the rest, write windows (--from " + from +
+           " --to CYCLE), or all slices with --max-slices 0 and open that file with "
+           "trace_processor_shell --httpd FILE and ui.perfetto.dev";
 }
 
 }  // namespace
@@ -34,18 +51,25 @@ int run_profile_trace(const TraceOptions& options) {
         !opened) {
         return fail(output_failure(options.output, std::move(opened.error())));
     }
-    // The trace is written while the report is read, so neither the report nor the trace is
-    // ever held in memory; a report that fails to read leaves no file behind.
+    // A first pass plans the trace (the counters' span, and where the slice budget cuts);
+    // the second writes it while the report is read, so the trace is never held in memory,
+    // and a report that fails to read leaves no file behind.
+    SampleFilter filter(options.filter);
+    auto plan = plan_trace(*bytes, filter, options.max_slices);
+    if (!plan) {
+        return fail(report_failure(options.report, *bytes, plan.error()));
+    }
     std::unique_ptr<TraceWriter> writer;
     const PerfettoTraceWriter* perfetto = nullptr;
     if (perfetto_wanted(options)) {
-        auto made = std::make_unique<PerfettoTraceWriter>(output, input_name(options.report));
+        auto made = std::make_unique<PerfettoTraceWriter>(output, input_name(options.report),
+                                                          std::move(*plan));
         perfetto = made.get();
         writer = std::move(made);
     } else {
-        writer = std::make_unique<JsonTraceWriter>(output, input_name(options.report));
+        writer =
+            std::make_unique<JsonTraceWriter>(output, input_name(options.report), std::move(*plan));
     }
-    SampleFilter filter(options.filter);
     FilteredTrace trace(filter, *writer);
     if (auto read = vexa_package::visit_profile(*bytes, trace); !read) {
         return fail(report_failure(options.report, *bytes, read.error()));
@@ -55,6 +79,9 @@ int run_profile_trace(const TraceOptions& options) {
     if (writer->clock_hz() == 0) {
         warn(input_name(options.report),
              "clock_hz is 0; the trace shows one cycle as one nanosecond");
+    }
+    if (const auto cut = writer->cut(); cut) {
+        warn(input_name(options.report), budget_note(*writer, *cut, options.max_slices));
     }
     if (perfetto != nullptr && perfetto->crowded() != 0) {
         warn(input_name(options.report),

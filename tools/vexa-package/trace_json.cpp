@@ -81,6 +81,13 @@ void append_string(std::string& out, std::string_view text) {
     out += '"';
 }
 
+// The shortest text that reads back as the same double.
+void append_double(std::string& out, double value) {
+    char digits[32];
+    const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+    out.append(digits, end);
+}
+
 void append_field(std::string& out, std::string_view key, std::uint64_t value) {
     out.append(",\"").append(key).append("\":");
     append_number(out, value);
@@ -88,8 +95,8 @@ void append_field(std::string& out, std::string_view key, std::uint64_t value) {
 
 }  // namespace
 
-JsonTraceWriter::JsonTraceWriter(OutputFile& output, std::string_view source)
-    : TraceWriter(source), output_(output) {}
+JsonTraceWriter::JsonTraceWriter(OutputFile& output, std::string_view source, TracePlan plan)
+    : TraceWriter(source, std::move(plan)), output_(output) {}
 
 void JsonTraceWriter::event() {
     output_.write(first_event_ ? "\n" : ",\n");
@@ -187,14 +194,34 @@ void JsonTraceWriter::append_metadata(const CycleSampleView& sample) {
     line_ += '}';
 }
 
-void JsonTraceWriter::finish() {
+void JsonTraceWriter::counter_point(std::uint32_t physical_tile, std::uint64_t time,
+                                    std::span<const CounterValue> values) {
+    line_.assign("{\"name\":\"tile ");
+    append_number(line_, physical_tile);
+    line_.append(" busy\",\"ph\":\"C\",\"ts\":");
+    append_microseconds(line_, time);
+    line_.append(",\"pid\":").append(PROCESS_ID).append(",\"args\":{");
+    for (const CounterValue& value : values) {
+        line_.append(&value == values.data() ? "\"" : ",\"").append(to_string(value.kind));
+        line_.append("\":");
+        append_double(line_, value.percent);
+    }
+    line_.append("}}");
+    event();
+}
+
+void JsonTraceWriter::end() {
     line_.assign("\n],\n\"displayTimeUnit\": \"ns\",\n\"otherData\": {\"clock_hz\":");
     append_number(line_, clock_hz());
     line_.append(",\"time_base\":");
     append_string(line_, clock_hz() == 0
                              ? "clock unknown (0 Hz): one cycle is shown as one nanosecond"
-                             : "unwrapped tile cycles as nanoseconds, floor(cycles * 1e9 / "
-                               "clock_hz), shown in microseconds");
+                             : "cycles on the device timeline as nanoseconds, floor(cycles * "
+                               "1e9 / clock_hz), shown in microseconds");
+    if (const auto cut = this->cut(); cut) {
+        append_field(line_, "slices_before_cycle", *cut);
+        append_field(line_, "samples_without_slice", cut_off());
+    }
     line_.append("}}\n");
     output_.write(line_);
 }

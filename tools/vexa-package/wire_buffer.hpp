@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -43,9 +44,27 @@ class WireBuffer {
         bytes_field(field, message.view());
     }
 
+    /// Bytes already encoded, such as fields written once and repeated.
+    void append(const WireBuffer& fields) {
+        const std::string_view bytes = fields.view();
+        std::uint8_t* next = room(bytes.size());
+        if (!bytes.empty()) {
+            std::memcpy(next, bytes.data(), bytes.size());
+        }
+        done(next + bytes.size());
+    }
+
+    /// A double field (64-bit wire type).
+    void double_field(std::uint32_t field, double value) {
+        std::uint8_t* next = room(MOST_TAG_BYTES + sizeof(value));
+        next = Coded::WriteTagToArray(field << 3 | FIXED64, next);
+        done(Coded::WriteLittleEndian64ToArray(std::bit_cast<std::uint64_t>(value), next));
+    }
+
   private:
     using Coded = google::protobuf::io::CodedOutputStream;
     static constexpr std::uint32_t VARINT = 0;
+    static constexpr std::uint32_t FIXED64 = 1;
     static constexpr std::uint32_t LENGTH_DELIMITED = 2;
     static constexpr std::size_t MOST_TAG_BYTES = 5;
     static constexpr std::size_t MOST_VARINT_BYTES = 10;

@@ -1,4 +1,8 @@
+#include <charconv>
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <system_error>
 
 #include "command.hpp"
 #include "command_options.hpp"
@@ -17,18 +21,47 @@ CommandAction declare_profile_trace(CLI::App& command) {
                     ".perfetto-trace, json for any other FILE and for standard output")
         ->check(CLI::IsMember({"perfetto", "json"}))
         ->type_name("FORMAT");
+    command
+        .add_option("--max-slices", options->max_slices,
+                    "Write slices for at most N samples, those that start first; 0: no limit")
+        ->default_val(options->max_slices)
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                std::uint64_t count = 0;
+                const char* const end = text.data() + text.size();
+                const auto [parsed, error] = std::from_chars(text.data(), end, count);
+                return error == std::errc() && parsed == end && !text.empty()
+                           ? std::string()
+                           : "expected a number of slices up to 2^64 - 1 (0: no limit), got " +
+                                 text;
+            },
+            "N"))
+        ->type_name("N");
     add_filter_options(command, options->filter);
     footer(command,
            "One track per physical tile, in tile order; one slice per sample, named by its kernel\n"
            "(or operation), with its kind as category and operation, local index, phase, epoch\n"
-           "and metadata as arguments (JSON adds the cycles). Times are whole nanoseconds,\n"
-           "floor(cycles * 1e9 / clock_hz) exactly; with clock_hz 0 one cycle is shown as one\n"
-           "nanosecond. Perfetto's protobuf format is several times smaller than JSON and loads\n"
-           "far larger runs; open either with \"Open trace file\" at ui.perfetto.dev (JSON also\n"
-           "in chrome://tracing).\n" +
+           "and metadata as arguments (JSON adds the cycles). Under each tile, counters give the\n"
+           "share of time the tile spent in each kind of step, in percent of 1000 equal parts\n"
+           "of the run (from the earliest start to the latest end of the kept samples;\n"
+           "overlapping samples add up): Perfetto shows a counter track \"tile N busy KIND\" per\n"
+           "kind under the tile's track, JSON a counter \"tile N busy\" of the process with a\n"
+           "series per kind. Times are whole nanoseconds, floor(cycles * 1e9 / clock_hz) of the\n"
+           "device timeline; with clock_hz 0 one cycle is shown as one nanosecond.\n"
+           "A browser tab holds a trace of some millions of slices (the Perfetto UI takes 2 to\n"
+           "4 times the file's size), so above --max-slices the trace keeps the counters of\n"
+           "every kept sample but slices only for those that start before a cycle C, as many\n"
+           "as fit, and a warning gives C. To see the rest, write windows with --from C\n"
+           "--to CYCLE, or write everything with --max-slices 0 and open it through the native\n"
+           "trace processor: trace_processor_shell --httpd FILE, then ui.perfetto.dev, which\n"
+           "offers to use it. Perfetto's protobuf format is about a fifth of JSON's size and\n"
+           "loads far larger runs; open either with \"Open trace file\" at ui.perfetto.dev\n"
+           "(JSON also in chrome://tracing).\n" +
                std::string(FILTER_HELP) + "\n" + std::string(DEVICE_TIMELINE) +
                "\nExamples: vexa-package profile trace run.vxprof -o run.pftrace\n"
-               "          vexa-package profile trace run.vxprof -o trace.json --tiles 0-3,8");
+               "          vexa-package profile trace run.vxprof -o trace.json --tiles 0-3,8\n"
+               "          vexa-package profile trace run.vxprof -o part.pftrace --from 4400000000 "
+               "--to 4500000000");
     return [options] { return run_profile_trace(*options); };
 }
 

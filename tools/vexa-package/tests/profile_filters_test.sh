@@ -87,15 +87,16 @@ def all_flags(report, marked):
                          else [False] * len(t["samples"]))]
 
 def perfetto_events(path):
-    """Begin and end events in order as (type, timestamp), and the tile track names (without
-    the overflow tracks of overlapping samples, which depend on the samples kept)."""
-    import perfetto_trace_pb2 as pb
-    packets = pb.Trace.FromString(open(path, "rb").read()).packet
-    events = [(p.track_event.type, p.timestamp) for p in packets if p.HasField("track_event")]
-    tracks = [p.track_descriptor.name for p in packets
+    """Begin and end events in order as (type, time), and the tile track names (without the
+    overflow tracks of overlapping samples, which depend on the samples kept, and the busy
+    counters, which follow the filters)."""
+    from trace_decoding import PerfettoTrace
+    trace = PerfettoTrace(path)
+    tracks = [p.track_descriptor.name for p in trace.packets
               if p.HasField("track_descriptor") and p.track_descriptor.HasField("parent_uuid")
-              and "(overlap" not in p.track_descriptor.name]
-    return events, tracks
+              and "(overlap" not in p.track_descriptor.name
+              and not p.track_descriptor.HasField("counter")]
+    return trace.events, tracks
 
 def pairs(events):
     assert [t for t, _ in events] == [1, 2] * (len(events) // 2)

@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
-# profile trace in both formats: the Perfetto file decoded with the tool's own .proto and the
-# JSON file, each checked against tracks and slices computed here from the report's JSON.
+# profile trace in both formats: the Perfetto file decoded with the tool's own .proto (interned
+# texts and per-sequence clocks resolved) and the JSON file, each checked against the tracks,
+# slices and busy counters that trace_decoding.py computes from the report's JSON on the
+# device timeline.
 source "$(dirname "$0")/lib.sh"
 pack_samples
 SAMPLE=$EXAMPLES/sample_profile.json
 protoc --python_out=. -I "$EXAMPLES/../tools/vexa-package" perfetto_trace.proto
 
+# said TEXT: the command's status line or messages hold TEXT.
+said() {
+    cat out err >said
+    contains said "$1"
+}
+
 # A report with everything that is easy to get wrong: tile numbers that sort differently as
-# text, a physical tile given twice, a tile without samples, counter wraps, zero-length
-# samples, empty kernel and operation, repeated metadata names and texts that need escapes.
+# text, a physical tile given twice, a tile without samples, a sample across a counter wrap
+# and steps across two more, zero-length samples, empty kernel and operation, repeated
+# metadata names and texts that need escapes.
 "$PYTHON" - <<'PY'
 import json
 def step(index, kind, kernel, operation, metadata=()):
@@ -23,7 +32,9 @@ tiles = [
         sample(top - 30, top + 5, 0, "Compute", "gemm", "matmul", [("tag", "a"), ("block", "8"), ("tag", "b")]),
         sample(top + 5, top + 5, 1, "Idle", "", ""),
         sample(top + 9, top + 20, 2, "Exchange", "", "copy \"in\"\n", [("note", "x\\y\u0007")]),
-        sample(2 * top + 1, 2 * top + 3, 3, "Compute", "gemm", "matmul")]},
+        sample(top + 2**30, top + 2**30 + 99, 3, "Compute", "gemm", "matmul"),
+        sample(top + 2**31 + 2**29, top + 2**31 + 2**29 + 1, 4, "Idle", "", "wait"),
+        sample(2 * top + 1, 2 * top + 3, 5, "Compute", "gemm", "matmul")]},
     {"physical_tile": 2, "samples": [
         sample(100, 100, 0, "Synchronization", "barrier", "sync"),
         sample(150, 1_000_000_150, 1, "Compute", "gemm", "matmul")]},
@@ -36,183 +47,36 @@ PY
 "$TOOL" profile pack edge.json -o edge.vxprof
 "$TOOL" profile pack clockless.json -o clockless.vxprof
 
-# The expected trace: per physical tile, in stored order, each sample's slice with times
-# floor(cycles * 1e9 / clock_hz) ns of its tile entry's unwrapped cycles (cycles when the
-# clock is 0).
-cat >oracle.py <<'PY'
-import json, sys
-def expected(path):
-    report = json.load(open(path))
-    clock = report["clock_hz"]
-    ns = (lambda c: c) if clock == 0 else (lambda c: c * 10**9 // clock)
-    tracks = {}
-    for tile in report["tiles"]:
-        slices = tracks.setdefault(tile["physical_tile"], [])
-        previous = None
-        for raw in tile["samples"]:
-            s = raw["step"]
-            start = raw["start_cycle"] if previous is None else \
-                previous + (raw["start_cycle"] - previous) % 2**32
-            previous = start
-            cycles = (raw["end_cycle"] - raw["start_cycle"]) % 2**32
-            slices.append({"name": s["kernel"] or s["operation"] or s["kind"], "kind": s["kind"],
-                           "start": ns(start), "end": ns(start + cycles), "cycles": cycles,
-                           "operation": s["operation"], "local_index": s["local_index"],
-                           "phase": s["phase"], "epoch": s["epoch"],
-                           "metadata": [(m["name"], m["value"]) for m in s["metadata"]]})
-    return clock, tracks
-
-def perfetto_slices(path):
-    import perfetto_trace_pb2 as pb
-    trace = pb.Trace.FromString(open(path, "rb").read())
-    packets = list(trace.packet)
-    assert packets[0].sequence_flags == 1, "the first packet clears the incremental state"
-    assert all(p.trusted_packet_sequence_id == packets[0].trusted_packet_sequence_id for p in packets)
-    def intern(table, entries):
-        texts = table.setdefault(None, set())
-        for entry in entries:
-            assert entry.iid not in table and entry.name not in texts, ("twice", entry)
-            table[entry.iid] = entry.name
-            texts.add(entry.name)
-    tracks, device, order, slices, open_slice, default = {}, None, [], {}, {}, None
-    tile_of, events = {}, {}
-    for packet in packets:
-        if packet.sequence_flags & 1:
-            names, categories, keys, default = {}, {}, {}, None
-        if packet.HasField("trace_packet_defaults"):
-            default = packet.trace_packet_defaults.track_event_defaults.track_uuid
-        intern(names, packet.interned_data.event_names)
-        intern(categories, packet.interned_data.event_categories)
-        intern(keys, packet.interned_data.debug_annotation_names)
-        if packet.HasField("track_descriptor"):
-            track = packet.track_descriptor
-            if not track.HasField("parent_uuid"):
-                assert device is None and track.child_ordering == 3, track
-                device = track
-            elif track.parent_uuid == device.uuid:
-                assert track.uuid not in tracks and track.child_ordering == 3, track
-                tracks[track.uuid] = track
-                tile_of[track.uuid] = track.name
-                order.append(track)
-            else:
-                # An overflow track, under its tile's, ranked by its number.
-                parent = tracks[track.parent_uuid]
-                assert track.uuid not in tracks and track.name == "%s (overlap %d)" % (
-                    parent.name, track.sibling_order_rank), track
-                tracks[track.uuid] = track
-                tile_of[track.uuid] = parent.name
-        if packet.HasField("track_event"):
-            event = packet.track_event
-            uuid = event.track_uuid if event.HasField("track_uuid") else default
-            assert uuid in tracks, "an event before its track"
-            if event.type == 1:
-                assert packet.sequence_flags == 2 and uuid not in open_slice
-                values = []
-                for a in event.debug_annotations:
-                    key = a.name if a.HasField("name") else keys[a.name_iid]
-                    values.append((key, a.string_value if a.HasField("string_value") else a.uint_value))
-                assert len(event.category_iids) == 1
-                name = event.name if event.HasField("name") else names[event.name_iid]
-                current = open_slice[uuid] = {"name": name,
-                                              "kind": categories[event.category_iids[0]],
-                                              "start": packet.timestamp,
-                                              "annotations": values, "track": tracks[uuid].name}
-            else:
-                assert event.type == 2, event
-                current = open_slice.pop(uuid)
-                current["end"] = packet.timestamp
-                slices.setdefault(tile_of[uuid], []).append(current)
-            written = events.setdefault(uuid, [])
-            written.append((packet.timestamp, len(written), event.type, id(current)))
-    assert not open_slice
-    # What a viewer does with each track: events in time order, ties in written order, and
-    # every end closes the slice begun last. A slice that ends another is a broken nesting.
-    nested = {}
-    for uuid, track_events in events.items():
-        stack, ok = [], True
-        for _, _, kind, slice_id in sorted(track_events):
-            if kind == 1:
-                stack.append(slice_id)
-            else:
-                ok = ok and stack.pop() == slice_id
-        nested[tracks[uuid].name] = ok
-    # Explicit ordering: ranks rise with the tile number.
-    ranked = sorted(order, key=lambda t: t.sibling_order_rank)
-    return device, [t.name for t in ranked], slices, nested
-
-def annotations(slice):
-    return [("operation", slice["operation"]), ("local_index", slice["local_index"]),
-            ("phase", slice["phase"]), ("epoch", slice["epoch"])] \
-        + slice["metadata"]
-
-def check_perfetto(report, trace, source, crowded=()):
-    clock, tracks = expected(report)
-    device, ranked, slices, nested = perfetto_slices(trace)
-    assert all(ok for name, ok in nested.items() if name.split(" (")[0] not in crowded), nested
-    assert device.name == "vexa device (%s)" % source, device.name
-    assert ranked == ["tile %d" % t for t in sorted(tracks)], ranked
-    for tile, wanted in tracks.items():
-        got = slices.get("tile %d" % tile, [])
-        assert len(got) == len(wanted), (tile, len(got), len(wanted))
-        for mine, theirs in zip(got, wanted):
-            assert mine["name"] == theirs["name"] and mine["kind"] == theirs["kind"], (mine, theirs)
-            assert (mine["start"], mine["end"]) == (theirs["start"], theirs["end"]), (mine, theirs)
-            assert mine["end"] >= mine["start"]
-            assert mine["annotations"] == annotations(theirs), (mine, theirs)
-
-def metadata_args(pairs):
-    args = {}
-    for name, value in pairs:
-        if name not in args:
-            args[name] = value
-        else:
-            args[name] = (args[name] if isinstance(args[name], list) else [args[name]]) + [value]
-    return args
-
-def check_json(report, trace):
-    clock, tracks = expected(report)
-    events = json.load(open(trace))["traceEvents"]
-    threads = {e["tid"]: e["args"]["name"] for e in events if e["name"] == "thread_name"}
-    assert threads == {t: "tile %d" % t for t in tracks}, threads
-    ranks = {e["tid"]: e["args"]["sort_index"] for e in events if e["name"] == "thread_sort_index"}
-    assert ranks == {t: t for t in tracks}, ranks
-    for tile, wanted in tracks.items():
-        got = [e for e in events if e["ph"] == "X" and e["tid"] == tile]
-        assert len(got) == len(wanted), (tile, len(got), len(wanted))
-        for event, theirs in zip(got, wanted):
-            assert event["name"] == theirs["name"] and event["cat"] == theirs["kind"]
-            # Microseconds with the nanoseconds as exact decimals.
-            assert round(event["ts"] * 1000) == theirs["start"], (event, theirs)
-            assert round(event["dur"] * 1000) == theirs["end"] - theirs["start"], (event, theirs)
-            args = event["args"]
-            assert args["operation"] == theirs["operation"] and args["cycles"] == theirs["cycles"]
-            assert (args["local_index"], args["phase"], args["epoch"]) == \
-                (theirs["local_index"], theirs["phase"], theirs["epoch"])
-            assert args["metadata"] == metadata_args(theirs["metadata"]), (args, theirs)
-    return events
-PY
-
 run 0 profile trace edge.vxprof -o edge.pftrace
-contains out "edge.pftrace: 7 events on 3 tile tracks"
-python 'exec(open("oracle.py").read()); check_perfetto("edge.json", "edge.pftrace", "edge.vxprof")'
+said "edge.pftrace: 9 events on 3 tile tracks"
+python '
+from trace_decoding import *
+trace = check_perfetto("edge.json", "edge.pftrace", "edge.vxprof")
+# The device\x27s sequence, then one per tile entry, each with one snapshot of its clock; no
+# time goes back, so every time is a delta.
+assert sorted(trace.sequences) == [1, 2, 3, 4, 5] and trace.absolute_times == 0, trace.sequences
+snapshots = [p.trusted_packet_sequence_id for p in trace.packets if p.HasField("clock_snapshot")]
+assert snapshots == [2, 3, 5, 1], snapshots
+'
 run 0 profile trace edge.vxprof -o edge.json.trace --format json
-python 'exec(open("oracle.py").read()); check_json("edge.json", "edge.json.trace")'
-# The first sample of tile 10 ends after the wrap: its ends are rounded down on their own,
-# 2863311510.67 ns to 2863311534 ns, so its 35 cycles at 1.5 GHz take 24 ns.
+python 'from trace_decoding import *; check_json("edge.json", "edge.json.trace")'
+# The first sample of tile 10, at 2^32 + its start cycle, ends after the wrap: its ends are
+# rounded down on their own, 5726623041.33 ns to 5726623041 ns and 5726623064.67 ns to
+# 5726623064 ns, so its 35 cycles at 1.5 GHz take 23 ns.
 python '
 import json
 first = next(e for e in json.load(open("edge.json.trace"))["traceEvents"] if e["ph"] == "X")
-assert first["dur"] == 0.024 and first["ts"] == 2863311.51, first
+assert first["dur"] == 0.023 and first["ts"] == 5726623.041, first
 '
 lacks err "warning"
 
 # Clock 0: one cycle is one nanosecond, and the user is told.
 run 0 profile trace clockless.vxprof -o clockless.perfetto-trace
 contains err "clock_hz is 0; the trace shows one cycle as one nanosecond"
-python 'exec(open("oracle.py").read()); check_perfetto("clockless.json", "clockless.perfetto-trace", "clockless.vxprof")'
+python 'from trace_decoding import *; check_perfetto("clockless.json", "clockless.perfetto-trace", "clockless.vxprof")'
 run 0 profile trace clockless.vxprof -o clockless.json.trace
 contains err "clock_hz is 0"
-python 'exec(open("oracle.py").read()); check_json("clockless.json", "clockless.json.trace")'
+python 'from trace_decoding import *; check_json("clockless.json", "clockless.json.trace")'
 
 # Slices on one Perfetto track must nest: samples that overlap others of their tile go on
 # overflow tracks under the tile's, the first on which they overlap nothing, and every track
@@ -235,61 +99,119 @@ PY
 "$TOOL" profile pack overlap.json -o overlap.vxprof
 "$TOOL" profile pack crowd.json -o crowd.vxprof
 run 0 profile trace overlap.vxprof -o overlap.pftrace
-contains out "overlap.pftrace: 8 events on 1 tile track and 3 overflow tracks for overlapping samples"
+said "overlap.pftrace: 8 events on 1 tile track and 3 overflow tracks for overlapping samples"
 lacks err "warning"
 python '
-exec(open("oracle.py").read()); check_perfetto("overlap.json", "overlap.pftrace", "overlap.vxprof")
-device, ranked, slices, nested = perfetto_slices("overlap.pftrace")
-assert [s["track"] for s in slices["tile 4"]] == ["tile 4", "tile 4 (overlap 1)", "tile 4",
-    "tile 4 (overlap 2)", "tile 4", "tile 4", "tile 4", "tile 4 (overlap 3)"], slices
+from trace_decoding import *
+trace = check_perfetto("overlap.json", "overlap.pftrace", "overlap.vxprof")
+assert [s["track"] for s in trace.slices["tile 4"]] == ["tile 4", "tile 4 (overlap 1)", "tile 4",
+    "tile 4 (overlap 2)", "tile 4", "tile 4", "tile 4", "tile 4 (overlap 3)"], trace.slices
+# Times that go back on their sequence are written in full (the decoder checks that only
+# those are): a begin before the latest end, and an end before the latest time, seven in the
+# first entry and one in the second.
+assert trace.absolute_times == 8, trace.absolute_times
 '
 run 0 profile trace crowd.vxprof -o crowd.pftrace
-contains out "crowd.pftrace: 28 events on 2 tile tracks and 18 overflow tracks for overlapping samples"
+said "crowd.pftrace: 28 events on 2 tile tracks and 18 overflow tracks for overlapping samples"
 contains err "crowd.vxprof: warning: 4 samples found no track free of overlapping samples among the 16 of their tile"
 python '
-exec(open("oracle.py").read())
-check_perfetto("crowd.json", "crowd.pftrace", "crowd.vxprof", crowded=("tile 9",))
-device, ranked, slices, nested = perfetto_slices("crowd.pftrace")
-assert [s["track"] for s in slices["tile 9"]][14:] == ["tile 9 (overlap %d)" % n for n in (14, 15)] \
-    + ["tile 9"] * 4, slices["tile 9"]
-assert not nested["tile 9"] and nested["tile 4"], nested
+from trace_decoding import *
+trace = check_perfetto("crowd.json", "crowd.pftrace", "crowd.vxprof", crowded=("tile 9",))
+assert [s["track"] for s in trace.slices["tile 9"]][14:] == \
+    ["tile 9 (overlap %d)" % n for n in (14, 15)] + ["tile 9"] * 4, trace.slices["tile 9"]
+assert not trace.nested["tile 9"] and trace.nested["tile 4"], trace.nested
+# Twenty samples on top of each other: the counter of tile 9 rises to 2000%.
+assert max(v for _, v in trace.counters[(9, "Compute")]) == 2000, trace.counters
 '
 run 0 profile trace crowd.vxprof -o crowd-trace.json
 lacks err "warning"
-python 'exec(open("oracle.py").read()); check_json("crowd.json", "crowd-trace.json")'
+python 'from trace_decoding import *; check_json("crowd.json", "crowd-trace.json")'
+
+# A report made from known 64-bit times, apart from the placement rule: a sample listed out of
+# order, a tile that starts after another wrapped, one that starts before the report's first
+# sample, two wraps and a zero-length sample. Both traces give the true times, less the whole
+# wraps that put the first sample at 2^32 plus its counter value.
+"$PYTHON" - <<'PY'
+import json
+T0 = 3 * 2**32 + 4_100_000_000
+def sample(index, start, cycles, kind="Compute"):
+    return {"step": {"local_index": index, "phase": 0, "epoch": 0, "operation": "op",
+                     "kind": kind, "kernel": "k%d" % index, "metadata": []},
+            "start_cycle": start % 2**32, "end_cycle": (start + cycles) % 2**32}
+times = {1: [(T0, 5000), (T0 + 900_000, 100), (T0 + 400_000, 7000), (T0 + 1_600_000_000, 0),
+             (T0 + 3_200_000_000, 1_000_000_000), (T0 + 4_700_000_000, 10)],
+         6: [(T0 + 1_000_000_000, 2000), (T0 + 2_500_000_000, 2000)],
+         2: [(T0 - 1_500_000_000, 300)]}
+report = {"clock_hz": 1_000_000_000, "tiles": [
+    {"physical_tile": tile, "samples": [sample(i, a, c, "Idle" if c == 0 else "Compute")
+                                        for i, (a, c) in enumerate(spans)]}
+    for tile, spans in times.items()]}
+json.dump(report, open("known.json", "w"))
+shift = 2 * 2**32
+json.dump({str(t): [[a - shift, a - shift + c] for a, c in spans] for t, spans in times.items()},
+          open("truth.json", "w"))
+PY
+"$TOOL" profile pack known.json -o known.vxprof
+run 0 profile trace known.vxprof -o known.pftrace
+contains err "1 sample starts earlier than the sample listed just before"
+run 0 profile trace known.vxprof -o known-trace.json
+python '
+import json
+from trace_decoding import PerfettoTrace, check_perfetto, check_json
+truth = {"tile " + t: [tuple(s) for s in spans] for t, spans in json.load(open("truth.json")).items()}
+trace = check_perfetto("known.json", "known.pftrace", "known.vxprof")
+assert {t: [(s["start"], s["end"]) for s in slices] for t, slices in trace.slices.items()} == truth
+# The out-of-order sample goes back on its sequence: its begin and end are written in full.
+assert trace.absolute_times == 2, trace.absolute_times
+events = check_json("known.json", "known-trace.json")["traceEvents"]
+got = {}
+for e in events:
+    if e["ph"] == "X":
+        got.setdefault("tile %d" % e["tid"], []).append(
+            (round(e["ts"] * 1000), round((e["ts"] + e["dur"]) * 1000)))
+assert got == truth, got
+'
 
 # The sample report in both formats; the format follows the name unless --format says.
 run 0 profile trace run.vxprof -o run.pftrace
-contains out "run.pftrace: 3386 events on 6 tile tracks"
-python 'exec(open("oracle.py").read()); check_perfetto(sys.argv[1], "run.pftrace", "run.vxprof")' "$SAMPLE"
+said "run.pftrace: 3386 events on 6 tile tracks"
 python '
-import perfetto_trace_pb2 as pb
-packets = pb.Trace.FromString(open("run.pftrace", "rb").read()).packet
-named = [p for p in packets if p.track_event.type == 1]
-interned = sum(len(p.interned_data.event_names) for p in packets)
+import sys
+from trace_decoding import *
+trace = check_perfetto(sys.argv[1], "run.pftrace", "run.vxprof")
+named = [p for p in trace.packets if p.track_event.type == 1]
+interned = sum(len(p.interned_data.event_names) for p in trace.packets)
+values = [v.str for p in trace.packets for v in p.interned_data.debug_annotation_string_values]
 assert len(named) == 3386 and interned < len(named) / 10, interned
-'
+# Annotation texts are interned unless they are shorter than their reference would be.
+written = [a.string_value for p in named for a in p.track_event.debug_annotations
+           if a.HasField("string_value")]
+assert values and min(map(len, values)) >= 3 and max(map(len, written)) < 3, (values, written)
+assert len(values) < len(named) / 10, len(values)
+' "$SAMPLE"
 run 0 profile trace run.vxprof -o run.trace --format perfetto
 same run.pftrace run.trace
 run 0 profile trace run.vxprof -o trace.json
-contains out "trace.json: 3386 events on 6 tile tracks"
+said "trace.json: 3386 events on 6 tile tracks"
 python '
-exec(open("oracle.py").read())
-events = check_json(sys.argv[1], "trace.json")
+import sys
+from trace_decoding import *
+events = check_json(sys.argv[1], "trace.json")["traceEvents"]
 tagged = next(e for e in events if e["ph"] == "X" and e["args"]["operation"] == "lm_head")
 assert tagged["args"]["metadata"]["tag"] == ["prefill", "lm_head"], tagged
 ' "$SAMPLE"
-run 0 profile trace run.vxprof -o - 
+run 0 profile trace run.vxprof -o -
 same out trace.json
 contains err "standard output: 3386 events"
 run 0 profile trace run.vxprof -o forced.pftrace --format json
 same forced.pftrace trace.json
 python 'import os; assert os.path.getsize("run.pftrace") * 3 < os.path.getsize("trace.json")'
 
-# Past 65536 distinct names of one table the writer stops interning and writes the rest out.
+# Past 65536 distinct texts of one table the writer stops interning and writes the rest out:
+# names, annotation names and annotation values alike.
 "$PYTHON" - <<'PY'
 import json
-samples = [{"step": {"local_index": i, "phase": 0, "epoch": 0, "operation": "op",
+samples = [{"step": {"local_index": i, "phase": 0, "epoch": 0, "operation": "op%d" % i,
                      "kind": "Compute", "kernel": "k%d" % i,
                      "metadata": [{"name": "m%d" % i, "value": "v"}]},
             "start_cycle": 10 * i, "end_cycle": 10 * i + 5} for i in range(65540)]
@@ -299,11 +221,12 @@ PY
 "$TOOL" profile pack many.json -o many.vxprof
 run 0 profile trace many.vxprof -o many.pftrace
 python '
-exec(open("oracle.py").read()); check_perfetto("many.json", "many.pftrace", "many.vxprof")
-import perfetto_trace_pb2 as pb
-events = [p.track_event for p in pb.Trace.FromString(open("many.pftrace", "rb").read()).packet
-          if p.track_event.type == 1]
+from trace_decoding import *
+trace = check_perfetto("many.json", "many.pftrace", "many.vxprof")
+events = [p.track_event for p in trace.packets if p.track_event.type == 1]
 assert [e.HasField("name") for e in events[65535:]] == [False, True, True, True, True]
+assert [e.debug_annotations[0].HasField("string_value") for e in events[65535:]] == \
+    [False, True, True, True, True]
 # Four step fields are interned first, so metadata names run out four samples earlier.
 assert [e.debug_annotations[4].HasField("name") for e in events[65530:65534]] == \
     [False, False, True, True]
@@ -315,7 +238,7 @@ printf '{"clock_hz": 1000, "tiles": [{"physical_tile": 4, "samples": []}]}' >emp
 run 0 profile trace empty.vxprof -o empty-trace.json
 python 'import json; assert [e["ph"] for e in json.load(open("empty-trace.json"))["traceEvents"]] == ["M", "M", "M"]'
 run 0 profile trace empty.vxprof -o empty.pftrace
-python 'exec(open("oracle.py").read()); check_perfetto("empty.json", "empty.pftrace", "empty.vxprof")'
+python 'from trace_decoding import *; check_perfetto("empty.json", "empty.pftrace", "empty.vxprof")'
 
 # A report that fails to read part way leaves no file, whatever was written before.
 head -c 3000 run.vxprof >cut.vxprof
