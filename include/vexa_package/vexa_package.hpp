@@ -10,4 +10,5 @@
 #include "vexa_package/file_kind.hpp"
 #include "vexa_package/profile.hpp"
 #include "vexa_package/profile_visitor.hpp"
+#include "vexa_package/record_fields.hpp"
 #include "vexa_package/version.hpp"
