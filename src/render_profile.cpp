@@ -5,8 +5,6 @@
 
 namespace vexa_package {
 
-using detail::RecordRenderer;
-
 std::string_view to_string(ProfileStepKind kind) noexcept {
     switch (kind) {
         case ProfileStepKind::Exchange:
@@ -26,44 +24,23 @@ std::ostream& operator<<(std::ostream& out, ProfileStepKind kind) {
 }
 
 std::ostream& operator<<(std::ostream& out, const ProfileMetadata& value) {
-    return RecordRenderer(out, "ProfileMetadata")
-        .field("name", value.name)
-        .field("value", value.value)
-        .finish();
+    return detail::render_record(out, value);
 }
 
 std::ostream& operator<<(std::ostream& out, const ProfileStep& value) {
-    return RecordRenderer(out, "ProfileStep")
-        .field("local_index", value.local_index)
-        .field("phase", value.phase)
-        .field("epoch", value.epoch)
-        .field("operation", value.operation)
-        .field("kind", value.kind)
-        .field("kernel", value.kernel)
-        .field("metadata", value.metadata)
-        .finish();
+    return detail::render_record(out, value);
 }
 
 std::ostream& operator<<(std::ostream& out, const CycleSample& value) {
-    return RecordRenderer(out, "CycleSample")
-        .field("step", value.step)
-        .field("start_cycle", value.start_cycle)
-        .field("end_cycle", value.end_cycle)
-        .finish();
+    return detail::render_record(out, value);
 }
 
 std::ostream& operator<<(std::ostream& out, const TileProfile& value) {
-    return RecordRenderer(out, "TileProfile")
-        .field("physical_tile", value.physical_tile)
-        .field("samples", value.samples)
-        .finish();
+    return detail::render_record(out, value);
 }
 
 std::ostream& operator<<(std::ostream& out, const ProfileReport& value) {
-    return RecordRenderer(out, "ProfileReport")
-        .field("clock_hz", value.clock_hz)
-        .field("tiles", value.tiles)
-        .finish();
+    return detail::render_record(out, value);
 }
 
 std::string to_string(const ProfileMetadata& value) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "vexa_package/record_fields.hpp"
+
 namespace vexa_package::detail {
 
 /// Writes a text in double quotes, escaping quotes, backslashes and control characters so
@@ -64,6 +66,15 @@ class RecordRenderer {
     std::ostream& out_;
     bool first_ = true;
 };
+
+/// Renders a record through its field table: its name, then every field in declaration order.
+template <ModelRecord Record>
+std::ostream& render_record(std::ostream& out, const Record& record) {
+    RecordRenderer renderer(out, record_name<Record>);
+    for_each_field(
+        record, [&](const auto& field, const auto& value) { renderer.field(field.name, value); });
+    return renderer.finish();
+}
 
 /// `to_string` of anything with an operator<<.
 template <typename T>
