@@ -7,18 +7,19 @@
 #include <cstdint>
 #include <expected>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include <pybind11/pybind11.h>
 
-#include "application_records.hpp"
 #include "byte_view.hpp"
 #include "field_conversion.hpp"
 #include "log_sink.hpp"
 #include "profile_arrays.hpp"
-#include "profile_records.hpp"
 #include "python_errors.hpp"
 #include "record_classes.hpp"
+#include "record_conversion.hpp"
+#include "record_tables.hpp"
 #include "vexa_package/vexa_package.hpp"
 
 namespace vexa_package::python {
@@ -31,7 +32,7 @@ py::object read_application(py::handle data) {
     const RecordClasses classes = RecordClasses::import();
     const Application application = without_gil([&] { return Application::read(input.bytes()); });
     const CollectorPause pause;
-    return application_to_python(application, classes);
+    return RecordsToPython(classes).record(application);
 }
 
 py::bytes to_bytes(const Bytes& bytes) {
@@ -40,8 +41,8 @@ py::bytes to_bytes(const Bytes& bytes) {
 
 py::bytes write_application(py::handle record) {
     const RecordClasses classes = RecordClasses::import();
-    expect_instance(record, classes.application);
-    const Application application = application_from_python(record, classes);
+    expect_instance(record, classes.of<Application>());
+    const auto application = record_from_python<Application>(record, classes);
     Bytes output;
     without_gil([&] { return application.write(output); });
     return to_bytes(output);
@@ -49,14 +50,14 @@ py::bytes write_application(py::handle record) {
 
 void validate_application(py::handle record) {
     const RecordClasses classes = RecordClasses::import();
-    expect_instance(record, classes.application);
-    const Application application = application_from_python(record, classes);
+    expect_instance(record, classes.of<Application>());
+    const auto application = record_from_python<Application>(record, classes);
     without_gil([&] { return application.validate(); });
 }
 
 py::bytes tile_image(py::handle record, py::handle tile_number) {
     const RecordClasses classes = RecordClasses::import();
-    expect_instance(record, classes.application);
+    expect_instance(record, classes.of<Application>());
     const auto physical_tile = static_cast<std::uint32_t>(
         unsigned_argument(tile_number, std::numeric_limits<std::uint32_t>::max(), "physical_tile"));
     const Application tile = tile_of_application_from_python(record, physical_tile, classes);
@@ -68,7 +69,7 @@ py::object read_profile(py::handle data) {
     const RecordClasses classes = RecordClasses::import();
     const ProfileReport report = without_gil([&] { return ProfileReport::read(input.bytes()); });
     const CollectorPause pause;
-    return profile_report_to_python(report, classes);
+    return RecordsToPython(classes).record(report);
 }
 
 // The kind as its code and the announced size, or None; the package makes them records.
@@ -82,8 +83,8 @@ py::tuple identify(py::handle data) {
 
 py::bytes write_profile(py::handle record) {
     const RecordClasses classes = RecordClasses::import();
-    expect_instance(record, classes.profile_report);
-    const ProfileReport report = profile_report_from_python(record, classes);
+    expect_instance(record, classes.of<ProfileReport>());
+    const auto report = record_from_python<ProfileReport>(record, classes);
     Bytes output;
     without_gil([&] { return report.write(output); });
     return to_bytes(output);
@@ -91,8 +92,8 @@ py::bytes write_profile(py::handle record) {
 
 py::object profile_samples(py::handle record) {
     const RecordClasses classes = RecordClasses::import();
-    expect_instance(record, classes.profile_report);
-    const ProfileReport report = profile_report_from_python(record, classes);
+    expect_instance(record, classes.of<ProfileReport>());
+    const auto report = record_from_python<ProfileReport>(record, classes);
     SampleTable table;
     {
         const py::gil_scoped_release released;
@@ -106,56 +107,22 @@ py::object profile_samples(py::handle record) {
 // The records' own repr is Python's.
 std::string render(py::handle record) {
     const RecordClasses classes = RecordClasses::import();
-    const auto is = [&](const py::object& cls) { return py::isinstance(record, cls); };
-    if (is(classes.segment)) {
-        return to_string(segment_from_python(record));
+    std::optional<std::string> rendered;
+    for_each_record(PythonRecords{}, [&](auto type) {
+        using Record = typename decltype(type)::type;
+        if (!rendered && py::isinstance(record, classes.of<Record>())) {
+            rendered = to_string(record_from_python<Record>(record, classes));
+        }
+    });
+    if (!rendered) {
+        throw py::type_error("not a vexa_package record");
     }
-    if (is(classes.tile_image)) {
-        return to_string(tile_image_from_python(record, classes));
-    }
-    if (is(classes.region_slice)) {
-        return to_string(region_slice_from_python(record));
-    }
-    if (is(classes.binding)) {
-        return to_string(binding_from_python(record, classes));
-    }
-    if (is(classes.host_page)) {
-        return to_string(host_page_from_python(record));
-    }
-    if (is(classes.host_slice)) {
-        return to_string(host_slice_from_python(record));
-    }
-    if (is(classes.host_call)) {
-        return to_string(host_call_from_python(record, classes));
-    }
-    if (is(classes.host_exchange)) {
-        return to_string(host_exchange_from_python(record, classes));
-    }
-    if (is(classes.entry_point)) {
-        return to_string(entry_point_from_python(record));
-    }
-    if (is(classes.device_config_write)) {
-        return to_string(device_config_write_from_python(record));
-    }
-    if (is(classes.application)) {
-        return to_string(application_from_python(record, classes));
-    }
-    if (is(classes.profile_metadata)) {
-        return to_string(profile_metadata_from_python(record));
-    }
-    if (is(classes.profile_step)) {
-        return to_string(profile_step_from_python(record, classes));
-    }
-    if (is(classes.cycle_sample)) {
-        return to_string(cycle_sample_from_python(record, classes));
-    }
-    if (is(classes.tile_profile)) {
-        return to_string(tile_profile_from_python(record, classes));
-    }
-    if (is(classes.profile_report)) {
-        return to_string(profile_report_from_python(record, classes));
-    }
-    throw py::type_error("not a vexa_package record");
+    return *std::move(rendered);
+}
+
+// The field tables, for the tests that compare the Python classes with them.
+py::dict record_tables() {
+    return record_tables_to_python(RecordClasses::import());
 }
 
 }  // namespace
@@ -178,6 +145,7 @@ PYBIND11_MODULE(_vexa_package, module) {
     module.def("write_profile", &write_profile, py::arg("report"));
     module.def("profile_samples", &profile_samples, py::arg("report"));
     module.def("render", &render, py::arg("record"));
+    module.def("_record_tables", &record_tables);
     module.def("identify_file", &identify, py::arg("data"));
     module.def("install_log_sink", &install_log_sink);
     module.def("remove_log_sink", &remove_log_sink);

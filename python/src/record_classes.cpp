@@ -8,27 +8,16 @@ RecordClasses RecordClasses::import() {
     const py::module_ records = py::module_::import("vexa_package._records");
     const py::module_ samples = py::module_::import("vexa_package._samples");
     RecordClasses classes{
-        .segment = records.attr("Segment"),
-        .tile_image = records.attr("TileImage"),
-        .region_slice = records.attr("RegionSlice"),
-        .binding = records.attr("Binding"),
-        .host_page = records.attr("HostPage"),
-        .host_slice = records.attr("HostSlice"),
-        .host_call = records.attr("HostCall"),
-        .host_exchange = records.attr("HostExchange"),
-        .entry_point = records.attr("EntryPoint"),
-        .device_config_write = records.attr("DeviceConfigWrite"),
-        .application = records.attr("Application"),
-        .profile_metadata = records.attr("ProfileMetadata"),
-        .profile_step = records.attr("ProfileStep"),
-        .cycle_sample = records.attr("CycleSample"),
-        .tile_profile = records.attr("TileProfile"),
-        .profile_report = records.attr("ProfileReport"),
+        .records = {},
         .profile_samples = samples.attr("ProfileSamples"),
         .timeline_span = samples.attr("TimelineSpan"),
         .timeline_anomaly = samples.attr("TimelineAnomaly"),
         .step_kinds = {},
     };
+    for_each_record(PythonRecords{}, [&](auto type) {
+        using Record = typename decltype(type)::type;
+        classes.records[python_record_index<Record>] = records.attr(record_name<Record>.data());
+    });
     const py::object kind = records.attr("ProfileStepKind");
     for (std::size_t code = 0; code < classes.step_kinds.size(); ++code) {
         classes.step_kinds[code] = kind(code);
