@@ -95,6 +95,8 @@ class PerfettoTraceWriter final : public TraceWriter {
     // An end packet after its timestamp, for the current sequence.
     WireBuffer end_tail_;
     WireBuffer end_packet_;
+    // A slice's two packets, framed.
+    WireBuffer framed_;
     std::uint32_t sequence_ = 0;
     std::uint32_t entries_ = 0;
     // The current sequence's clock: whether it has a snapshot, and its latest time.
