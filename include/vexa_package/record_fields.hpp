@@ -21,8 +21,9 @@
 /// treats every field alike (rendering, conversions to other languages and formats, field
 /// name lists) walks these tables instead of naming the fields one by one, so a field added
 /// to a record reaches it without further edits. Each table is checked at compile time
-/// against its record: a member the table lacks, or fields out of declaration order, do not
-/// compile.
+/// against its record: a table that lacks a member, or whose field types do not follow the
+/// declaration, does not compile. (Fields of one type that trade places compile; the
+/// library's tests find them by where the members lie.)
 
 namespace vexa_package {
 
