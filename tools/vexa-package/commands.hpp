@@ -59,8 +59,8 @@ int run_image(const ImageOptions& options);
 struct TraceOptions {
     std::string report;
     std::string output;
-    /// "json" or "perfetto"; empty: Perfetto for an output ending in .pftrace or
-    /// .perfetto-trace, else JSON.
+    /// "json" or "perfetto"; empty: JSON for an output ending in .json and for standard
+    /// output, else Perfetto.
     std::string format;
     /// The most slices written; 0: no limit. By default a Perfetto file of about 300 MB,
     /// which the Perfetto UI loads in a browser tab in 0.6 to 1.2 GB.

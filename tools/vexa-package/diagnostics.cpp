@@ -50,6 +50,12 @@ void status(std::string_view line) {
     put(stderr, "\n");
 }
 
+void file_status(std::string_view output_path, std::string_view line) {
+    if (!output_path.empty() && output_path != STANDARD_STREAM) {
+        status(line);
+    }
+}
+
 void set_quiet(bool quiet) {
     quiet_status = quiet;
 }

@@ -30,6 +30,9 @@ void print(std::string_view text);
 /// Writes a status line about a finished output ("out.pftrace: 3386 slices ...") on standard
 /// error, where it never mixes into an output, unless status lines are silenced.
 void status(std::string_view line);
+/// A status line about an output file; none when the output is standard output, where the
+/// line would only race the output through a pipeline to the terminal.
+void file_status(std::string_view output_path, std::string_view line);
 /// Silences status lines (-q, --quiet); warnings and errors are still printed.
 void set_quiet(bool quiet);
 /// Whether everything printed to standard output reached it.

@@ -42,7 +42,8 @@ int run_dump(const DumpOptions& options) {
     if (const auto stored = store(options.output, text, {.inputs = {options.input}}); !stored) {
         return fail(stored.error());
     }
-    status(output_name(options.output) + ": " + counted(text.size(), "byte") + " of JSON");
+    file_status(options.output,
+                output_name(options.output) + ": " + counted(text.size(), "byte") + " of JSON");
     return EXIT_OK;
 }
 
@@ -66,8 +67,9 @@ int run_pack(const PackOptions& options) {
         !stored) {
         return fail(stored.error());
     }
-    status(output_name(options.output) + ": application package of " +
-           counted(application->tiles.size(), "tile") + ", " + counted(package.size(), "byte"));
+    file_status(options.output, output_name(options.output) + ": application package of " +
+                                    counted(application->tiles.size(), "tile") + ", " +
+                                    counted(package.size(), "byte"));
     return EXIT_OK;
 }
 
@@ -91,7 +93,8 @@ int run_profile_dump(const ProfileDumpOptions& options) {
     if (const auto committed = output.commit(); !committed) {
         return fail(output_name(options.output), committed.error());
     }
-    status(output_name(options.output) + ": " + counted(writer.kept(), "sample") + " as JSON");
+    file_status(options.output,
+                output_name(options.output) + ": " + counted(writer.kept(), "sample") + " as JSON");
     return EXIT_OK;
 }
 
@@ -114,9 +117,10 @@ int run_profile_pack(const PackOptions& options) {
     for (const vexa_package::TileProfile& tile : report->tiles) {
         samples += tile.samples.size();
     }
-    status(output_name(options.output) + ": profile report of " +
-           counted(report->tiles.size(), "tile") + ", " + counted(samples, "sample") + ", " +
-           counted(bytes.size(), "byte"));
+    file_status(options.output, output_name(options.output) + ": profile report of " +
+                                    counted(report->tiles.size(), "tile") + ", " +
+                                    counted(samples, "sample") + ", " +
+                                    counted(bytes.size(), "byte"));
     return EXIT_OK;
 }
 

@@ -410,8 +410,8 @@ int run_profile_svg(const SvgOptions& options) {
     if (auto committed = output.commit(); !committed) {
         return fail(output_name(options.output), committed.error());
     }
-    status(output_name(options.output) + ": " + counted(*rows, "row") + ", " +
-           counted(output.size(), "byte"));
+    file_status(options.output, output_name(options.output) + ": " + counted(*rows, "row") + ", " +
+                                    counted(output.size(), "byte"));
     return EXIT_OK;
 }
 

@@ -20,7 +20,10 @@ bool perfetto_wanted(const TraceOptions& options) {
     if (!options.format.empty()) {
         return options.format == "perfetto";
     }
-    return options.output.ends_with(".pftrace") || options.output.ends_with(".perfetto-trace");
+    // Perfetto's format is far smaller and the only one that draws overlapping samples apart,
+    // so it is the default for every file but one named as JSON.
+    return !options.output.empty() && options.output != STANDARD_STREAM &&
+           !options.output.ends_with(".json");
 }
 
 // What the slice budget left out, and how to see it.
@@ -100,7 +103,7 @@ int run_profile_trace(const TraceOptions& options) {
         written += " and " + counted(perfetto->overflow_tracks(), "overflow track") +
                    " for overlapping samples";
     }
-    status(written);
+    file_status(options.output, written);
     return EXIT_OK;
 }
 

@@ -89,9 +89,20 @@ void add_filter_options(CLI::App& command, SampleFilterOptions& options) {
             },
             "KIND"))
         ->type_name("KIND");
+    // CLI11 would take "-1" for an unsigned number and wrap it.
+    const CLI::Validator cycle(
+        [](const std::string& text) {
+            return text.starts_with('-') ? "expected a cycle on the device timeline, 0 or more, "
+                                           "got " +
+                                               text
+                                         : std::string();
+        },
+        "");
     command.add_option("--from", options.from, "Only samples starting at or after CYCLE")
+        ->check(cycle)
         ->type_name("CYCLE");
     command.add_option("--to", options.to, "Only samples starting before CYCLE")
+        ->check(cycle)
         ->type_name("CYCLE");
 }
 

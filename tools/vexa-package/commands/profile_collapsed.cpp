@@ -75,7 +75,8 @@ int run_profile_collapsed(const CollapsedOptions& options) {
     if (const auto stored = store(options.output, folded, {.inputs = {options.report}}); !stored) {
         return fail(stored.error());
     }
-    status(output_name(options.output) + ": " + counted(counter.stacks(), "stack"));
+    file_status(options.output,
+                output_name(options.output) + ": " + counted(counter.stacks(), "stack"));
     return EXIT_OK;
 }
 

@@ -168,7 +168,8 @@ int run_profile_export(const ExportOptions& options) {
             return fail(output_name(options.metadata), done.error());
         }
     }
-    status(output_name(options.output) + ": " + counted(writer.rows(), "sample"));
+    file_status(options.output,
+                output_name(options.output) + ": " + counted(writer.rows(), "sample"));
     return EXIT_OK;
 }
 

@@ -14,11 +14,13 @@ namespace vexa_cli {
 CommandAction declare_profile_trace(CLI::App& command) {
     auto options = std::make_shared<TraceOptions>();
     add_input(command, "REPORT", options->report, "The profile report to read");
-    add_output(command, options->output, "Where to write the trace")->required();
+    add_output(command, options->output,
+               "Where to write the trace (default: standard output, as JSON; Perfetto's\n"
+               "binary format is written to a terminal only with -o -)");
     command
         .add_option("--format", options->format,
-                    "perfetto or json; by default perfetto for a FILE ending in .pftrace or\n"
-                    ".perfetto-trace, json for any other FILE and for standard output")
+                    "perfetto or json; by default json for a FILE ending in .json and for\n"
+                    "standard output, perfetto for any other FILE")
         ->check(CLI::IsMember({"perfetto", "json"}))
         ->type_name("FORMAT");
     command

@@ -150,10 +150,10 @@ samples = [sample(i, 1000 + i) for i in range(5)] + [sample(5 + i, 2000) for i i
 json.dump({"clock_hz": 0, "tiles": [{"physical_tile": 1, "samples": samples}]}, open("same.json", "w"))
 PY
 "$TOOL" profile pack same.json -o same.vxprof
-run 0 profile trace same.vxprof -o same.json.trace --max-slices 12
+run 0 profile trace same.vxprof -o same-trace.json --max-slices 12
 contains err "warning: 15 kept samples exceed --max-slices 12: slices are written for the 5 that start before cycle $((2**32 + 2000)),"
 lacks err "into the run"
-python 'from trace_decoding import *; check_json("same.json", "same.json.trace", cut=2**32 + 2000)'
+python 'from trace_decoding import *; check_json("same.json", "same-trace.json", cut=2**32 + 2000)'
 
 run 2 profile trace spread.vxprof -o x.pftrace --max-slices -1
 contains err "--max-slices"

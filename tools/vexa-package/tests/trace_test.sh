@@ -58,14 +58,14 @@ assert sorted(trace.sequences) == [1, 2, 3, 4, 5] and trace.absolute_times == 0,
 snapshots = [p.trusted_packet_sequence_id for p in trace.packets if p.HasField("clock_snapshot")]
 assert snapshots == [2, 3, 5, 1], snapshots
 '
-run 0 profile trace edge.vxprof -o edge.json.trace --format json
-python 'from trace_decoding import *; check_json("edge.json", "edge.json.trace")'
+run 0 profile trace edge.vxprof -o edge-trace.json --format json
+python 'from trace_decoding import *; check_json("edge.json", "edge-trace.json")'
 # The first sample of tile 10, at 2^32 + its start cycle, ends after the wrap: its ends are
 # rounded down on their own, 5726623041.33 ns to 5726623041 ns and 5726623064.67 ns to
 # 5726623064 ns, so its 35 cycles at 1.5 GHz take 23 ns.
 python '
 import json
-first = next(e for e in json.load(open("edge.json.trace"))["traceEvents"] if e["ph"] == "X")
+first = next(e for e in json.load(open("edge-trace.json"))["traceEvents"] if e["ph"] == "X")
 assert first["dur"] == 0.023 and first["ts"] == 5726623.041, first
 '
 lacks err "warning"
@@ -74,9 +74,9 @@ lacks err "warning"
 run 0 profile trace clockless.vxprof -o clockless.perfetto-trace
 contains err "clock_hz is 0; the trace shows one cycle as one nanosecond"
 python 'from trace_decoding import *; check_perfetto("clockless.json", "clockless.perfetto-trace", "clockless.vxprof")'
-run 0 profile trace clockless.vxprof -o clockless.json.trace
+run 0 profile trace clockless.vxprof -o clockless-trace.json
 contains err "clock_hz is 0"
-python 'from trace_decoding import *; check_json("clockless.json", "clockless.json.trace")'
+python 'from trace_decoding import *; check_json("clockless.json", "clockless-trace.json")'
 
 # Slices on one Perfetto track must nest: samples that overlap others of their tile go on
 # overflow tracks under the tile's, the first on which they overlap nothing, and every track
@@ -202,7 +202,14 @@ assert tagged["args"]["metadata"]["tag"] == ["prefill", "lm_head"], tagged
 ' "$SAMPLE"
 run 0 profile trace run.vxprof -o -
 same out trace.json
-contains err "standard output: 3386 events"
+empty err
+# Perfetto's format for every file but one named .json; JSON on standard output.
+run 0 profile trace run.vxprof -o run.trace
+same run.trace run.pftrace
+run 0 profile trace run.vxprof
+same out trace.json
+run 2 profile trace run.vxprof -o x.json --from -1
+contains err "--from: expected a cycle on the device timeline, 0 or more, got -1"
 run 0 profile trace run.vxprof -o forced.pftrace --format json
 same forced.pftrace trace.json
 python 'import os; assert os.path.getsize("run.pftrace") * 3 < os.path.getsize("trace.json")'
