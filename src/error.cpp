@@ -1,10 +1,18 @@
+#include <cstddef>
 #include <ostream>
+#include <type_traits>
+#include <variant>
 
 #include "render_support.hpp"
 #include "vexa_package/error.hpp"
 
 namespace vexa_package {
 namespace {
+
+// Whether alternative number `kind` of `Variant` is `T`.
+template <typename Variant, PackageError::Kind kind, typename T>
+constexpr bool alternative_is =
+    std::is_same_v<std::variant_alternative_t<static_cast<std::size_t>(kind), Variant>, T>;
 
 std::string describe_utf8(const Utf8Error& error) {
     if (error.error_len) {
@@ -27,6 +35,14 @@ PackageError PackageError::invalid(std::string message) {
 }
 
 PackageError::Kind PackageError::kind() const noexcept {
+    // The kind is the index of the held alternative, so the alternatives follow Kind's order.
+    using Value = decltype(value_);
+    static_assert(std::variant_size_v<Value> == static_cast<std::size_t>(Kind::Invalid) + 1);
+    static_assert(alternative_is<Value, Kind::Capnp, kj::Exception> &&
+                  alternative_is<Value, Kind::Io, std::error_code> &&
+                  alternative_is<Value, Kind::Utf8, Utf8Error> &&
+                  alternative_is<Value, Kind::SchemaEnum, std::uint16_t> &&
+                  alternative_is<Value, Kind::Invalid, InvalidText>);
     return static_cast<Kind>(value_.index());
 }
 
