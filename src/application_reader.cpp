@@ -4,7 +4,6 @@
 
 #include "application.capnp.h"
 #include "capnp_boundary.hpp"
-#include "capnp_text.hpp"
 #include "emit.hpp"
 #include "message_input.hpp"
 #include "read_budget.hpp"
@@ -40,8 +39,6 @@ std::expected<std::string, PackageError> read_charged_text(capnp::Text::Reader t
     budget.charge_copy(view->size());
     return std::string(*view);
 }
-
-}  // namespace
 
 // Each conversion reads its fields in a fixed order, pointer fields last among equals, so that
 // of several faults in one package the first in that order is the one reported. Cap'n Proto
@@ -154,6 +151,7 @@ std::expected<HostExchange, PackageError> read_host_exchange(wire::HostExchange:
     return out;
 }
 
+}  // namespace
 }  // namespace detail
 
 namespace {

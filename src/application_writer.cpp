@@ -18,7 +18,6 @@
 #include "application.capnp.h"
 #include "capnp_boundary.hpp"
 #include "emit.hpp"
-#include "message_output.hpp"
 #include "message_plans.hpp"
 #include "placed_message.hpp"
 #include "segment_plan.hpp"
@@ -41,8 +40,6 @@ void write_u32_list(capnp::List<std::uint32_t>::Builder list,
 capnp::Data::Reader as_data(const Bytes& bytes) {
     return capnp::Data::Reader(bytes.data(), list_length(bytes.size()));
 }
-
-}  // namespace
 
 // The filling functions below receive lists already created at their final length and fill
 // element i from model element i. The order of the calls fixes where each object lies in the
@@ -128,6 +125,7 @@ void write_host_exchange(wire::HostExchange::Builder out, const HostExchange& ex
     }
 }
 
+}  // namespace
 }  // namespace detail
 
 namespace {

@@ -22,7 +22,6 @@
 #include <kj/debug.h>
 
 #include "capnp_boundary.hpp"
-#include "message_output.hpp"
 #include "message_plans.hpp"
 #include "placed_message.hpp"
 #include "profile.capnp.h"

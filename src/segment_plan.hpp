@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "message_output.hpp"
+#include "capnp_boundary.hpp"
 
 namespace vexa_package::detail {
 

@@ -6,7 +6,6 @@
 
 #include "application.capnp.h"
 #include "capnp_boundary.hpp"
-#include "message_output.hpp"
 #include "profile.capnp.h"
 
 namespace vexa_package::testing {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string_view>
 
-#include "message_output.hpp"
+#include "capnp_boundary.hpp"
 #include "recording_sink.hpp"
 #include "sample_applications.hpp"
 #include "vexa_package/application.hpp"

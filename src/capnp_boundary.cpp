@@ -1,9 +1,6 @@
-#include "message_output.hpp"
+#include "capnp_boundary.hpp"
 
 #include <kj/debug.h>
-
-#include "capnp_boundary.hpp"
-#include "utf8.hpp"
 
 namespace vexa_package::detail {
 
