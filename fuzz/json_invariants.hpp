@@ -38,8 +38,9 @@ namespace detail {
                                  .string();
     {
         vexa_cli::OutputFile output;
-        if (auto opened = output.open(path); !opened) {
-            return std::unexpected(opened.error());
+        if (auto opened = output.open(path, vexa_cli::OutputRules{.inputs = {}, .binary = false});
+            !opened) {
+            return std::unexpected(opened.error().what);
         }
         // No filter options: every sample is kept.
         vexa_cli::SampleFilter filter(vexa_cli::SampleFilterOptions{});
