@@ -42,7 +42,8 @@ std::vector<Binding> bindings(std::string_view prefix, std::size_t first, std::s
     for (std::size_t i = first; i < first + count; ++i) {
         Binding binding{.name = numbered(prefix, i),
                         .dtype = i % 2 == 0 ? "f32" : "bf16",
-                        .shape = {4, 64, static_cast<std::uint32_t>(i % 512 + 1)}};
+                        .shape = {4, 64, static_cast<std::uint32_t>(i % 512 + 1)},
+                        .slices = {}};
         for (std::uint32_t k = 0; k < 4; ++k) {
             binding.slices.push_back(
                 RegionSlice{.tile = static_cast<std::uint32_t>((i * 4 + k) % tile_count),
@@ -57,7 +58,12 @@ std::vector<Binding> bindings(std::string_view prefix, std::size_t first, std::s
 
 HostExchange host_exchange(std::size_t call_count) {
     constexpr std::uint32_t page_count = 64;
-    HostExchange exchange{.startup_mark = 1, .command_page = 0, .command_offset = 0};
+    HostExchange exchange{.startup_mark = 1,
+                          .command_page = 0,
+                          .command_offset = 0,
+                          .pages = {},
+                          .attach_order = {},
+                          .calls = {}};
     for (std::uint32_t page = 0; page < page_count; ++page) {
         exchange.pages.push_back(HostPage{.index = page, .size = 0x100000});
         exchange.attach_order.push_back(page);
@@ -66,6 +72,8 @@ HostExchange host_exchange(std::size_t call_count) {
         HostCall call{.name = numbered("host_call_", i),
                       .command = static_cast<std::uint32_t>(i),
                       .phases = 2,
+                      .inputs = {},
+                      .outputs = {},
                       .invocations = 1,
                       .input_batch_ends = {8, 16},
                       .output_batch_ends = {8, 16}};
@@ -90,7 +98,8 @@ HostExchange host_exchange(std::size_t call_count) {
 
 Application bulk_application() {
     constexpr std::uint32_t segment_bytes = 0x80000;
-    Application application{.compiler_version = "vexa-cc 2.4.1"};
+    Application application;
+    application.compiler_version = "vexa-cc 2.4.1";
     for (std::uint32_t tile = 0; tile < 128; ++tile) {
         application.tiles.push_back(TileImage{
             .physical_tile = tile,
@@ -108,13 +117,15 @@ Application bulk_application() {
 
 Application many_records_application() {
     constexpr std::uint32_t tile_count = 4096;
-    Application application{.compiler_version = "vexa-cc 2.4.1"};
+    Application application;
+    application.compiler_version = "vexa-cc 2.4.1";
     application.tiles.reserve(tile_count);
     for (std::uint32_t tile = 0; tile < tile_count; ++tile) {
         TileImage image{.physical_tile = tile,
                         .entry_point = TILE_MEMORY_BASE,
                         .command_address = TILE_MEMORY_BASE + 0x40,
-                        .diagnostic_address = TILE_MEMORY_BASE + 0x80};
+                        .diagnostic_address = TILE_MEMORY_BASE + 0x80,
+                        .segments = {}};
         for (std::uint32_t j = 0; j < 32; ++j) {
             image.segments.push_back(Segment{.address = TILE_MEMORY_BASE + j * 0x100,
                                              .memory_size = 0x80,
@@ -137,7 +148,7 @@ Application many_records_application() {
 
 Application shuffled_segments_application() {
     constexpr std::uint32_t segment_count = 600000;
-    TileImage tile{.physical_tile = 0, .entry_point = TILE_MEMORY_BASE};
+    TileImage tile{.physical_tile = 0, .entry_point = TILE_MEMORY_BASE, .segments = {}};
     tile.segments.reserve(segment_count);
     for (std::uint32_t k = 0; k < segment_count; ++k) {
         tile.segments.push_back(Segment{.address = TILE_MEMORY_BASE + k,
@@ -155,7 +166,7 @@ Application tile_image_application() {
     constexpr std::uint32_t segment_count = 64;
     constexpr std::uint32_t segment_bytes = TILE_MEMORY_SIZE / segment_count;
     static_assert(segment_bytes * segment_count == TILE_MEMORY_SIZE);
-    TileImage tile{.physical_tile = 0, .entry_point = TILE_MEMORY_BASE};
+    TileImage tile{.physical_tile = 0, .entry_point = TILE_MEMORY_BASE, .segments = {}};
     for (std::uint32_t k = 0; k < segment_count; ++k) {
         tile.segments.push_back(Segment{.address = TILE_MEMORY_BASE + k * segment_bytes,
                                         .memory_size = segment_bytes,
@@ -180,9 +191,9 @@ ProfileReport large_profile_report() {
                                                       "barrier",
                                                       "",
                                                       "flash_attention_fwd"};
-    ProfileReport report{.clock_hz = 1500000000};
+    ProfileReport report{.clock_hz = 1500000000, .tiles = {}};
     for (std::uint32_t tile = 0; tile < 4; ++tile) {
-        TileProfile profile{.physical_tile = tile};
+        TileProfile profile{.physical_tile = tile, .samples = {}};
         profile.samples.reserve(1000000);
         for (std::uint32_t i = 0; i < 1000000; ++i) {
             profile.samples.push_back(CycleSample{
@@ -249,10 +260,10 @@ ProfileReport tool_profile_report(std::uint32_t seed) {
     constexpr std::uint32_t tile_count = 64;
     constexpr std::uint32_t samples_per_tile = 65536;
     constexpr std::uint32_t layers = 24;
-    ProfileReport report{.clock_hz = 1200000000};
+    ProfileReport report{.clock_hz = 1200000000, .tiles = {}};
     report.tiles.reserve(tile_count);
     for (std::uint32_t tile = 0; tile < tile_count; ++tile) {
-        TileProfile profile{.physical_tile = tile};
+        TileProfile profile{.physical_tile = tile, .samples = {}};
         profile.samples.reserve(samples_per_tile);
         std::uint32_t state = seed * 2654435761u + tile + 1;
         const auto next = [&state] {

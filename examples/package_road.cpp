@@ -70,14 +70,18 @@ Application sample_application() {
                                            .page_offset = 0x2000,
                                            .file_offset = 0x2000,
                                            .size = 0x2000}},
+                      .outputs = {},
                       .invocations = 1,
-                      .input_batch_ends = {1, 2}},
+                      .input_batch_ends = {1, 2},
+                      .output_batch_ends = {}},
                   HostCall{.name = "drain_features",
                            .command = 2,
                            .phases = 1,
+                           .inputs = {},
                            .outputs = {HostSlice{
                                .page = 2, .page_offset = 0, .file_offset = 0, .size = 0x2000}},
                            .invocations = 1,
+                           .input_batch_ends = {},
                            .output_batch_ends = {1}}},
     };
     application.entry_points = {EntryPoint{.name = "infer", .command = 1, .external_syncs = 2}};

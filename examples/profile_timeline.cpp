@@ -51,9 +51,10 @@ class TileTimesVisitor final : public ProfileVisitor {
 // out of order; tile 1 starts after tile 0's counter wrapped.
 Bytes small_report() {
     const auto sample = [](std::uint32_t start, std::uint32_t cycles, ProfileStepKind kind) {
-        return CycleSample{.step = {.operation = "matmul", .kind = kind, .kernel = "gemm"},
-                           .start_cycle = start,
-                           .end_cycle = start + cycles};
+        return CycleSample{
+            .step = {.operation = "matmul", .kind = kind, .kernel = "gemm", .metadata = {}},
+            .start_cycle = start,
+            .end_cycle = start + cycles};
     };
     const ProfileReport report{
         .clock_hz = 1'000'000'000,

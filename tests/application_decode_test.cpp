@@ -49,7 +49,7 @@ TEST(ApplicationDecode, KeepsAPackageThatBreaksARule) {
     ASSERT_EQ(decoded->tiles.size(), 1U);
     EXPECT_EQ(decoded->tiles[0].physical_tile, 7U);
     EXPECT_EQ(decoded->tiles[0].segments,
-              (std::vector<Segment>{{.address = 0, .memory_size = 16}}));
+              (std::vector<Segment>{{.address = 0, .memory_size = 16, .data = {}}}));
     const auto valid = decoded->validate();
     ASSERT_FALSE(valid.has_value());
     EXPECT_EQ(to_string(valid.error()), to_string(read.error()));

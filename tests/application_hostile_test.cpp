@@ -111,10 +111,10 @@ TEST(ApplicationHostile, ReadingMemoryStaysWithinAFactorOfTheInput) {
     // its size may cost, however its lists are arranged.
     Application application;
     for (std::uint32_t tile = 0; tile < 256; ++tile) {
-        TileImage image{.physical_tile = tile};
+        TileImage image{.physical_tile = tile, .segments = {}};
         for (std::uint32_t segment = 0; segment < 16; ++segment) {
             image.segments.push_back(
-                Segment{.address = TILE_MEMORY_BASE + segment * 16, .memory_size = 16});
+                Segment{.address = TILE_MEMORY_BASE + segment * 16, .memory_size = 16, .data = {}});
         }
         application.tiles.push_back(std::move(image));
     }

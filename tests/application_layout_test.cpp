@@ -141,11 +141,18 @@ Bytes package_with_invocation_bits(std::uint32_t invocation_bits) {
 TEST(ApplicationLayout, StoredInvocationsAreReadExclusiveOrOne) {
     Application expected;
     expected.compiler_version = "";
-    expected.tiles = {TileImage{.physical_tile = 0,
-                                .entry_point = 0x4c000,
-                                .segments = {Segment{.address = 0x4c000, .memory_size = 8}}}};
+    expected.tiles = {
+        TileImage{.physical_tile = 0,
+                  .entry_point = 0x4c000,
+                  .segments = {Segment{.address = 0x4c000, .memory_size = 8, .data = {}}}}};
     expected.host_exchange.pages = {HostPage{.index = 0, .size = 0x1000}};
-    expected.host_exchange.calls = {HostCall{.name = "load", .command = 6, .phases = 2}};
+    expected.host_exchange.calls = {HostCall{.name = "load",
+                                             .command = 6,
+                                             .phases = 2,
+                                             .inputs = {},
+                                             .outputs = {},
+                                             .input_batch_ends = {},
+                                             .output_batch_ends = {}}};
     for (const auto& [bits, invocations] :
          {std::pair{0u, 1u}, std::pair{3u, 2u}, std::pair{0xffffffffu, 0xfffffffeu}}) {
         SCOPED_TRACE(bits);

@@ -115,8 +115,14 @@ TEST(ApplicationReaderDefaults, OlderHostCallWithoutInvocationsReadsOne) {
     const auto read = Application::read(framed(message));
     ASSERT_TRUE(read.has_value()) << to_string(read.error());
     ASSERT_EQ(read->host_exchange.calls.size(), 1u);
-    EXPECT_EQ(read->host_exchange.calls[0],
-              (HostCall{.name = "old", .command = 6, .phases = 2, .invocations = 1}));
+    EXPECT_EQ(read->host_exchange.calls[0], (HostCall{.name = "old",
+                                                      .command = 6,
+                                                      .phases = 2,
+                                                      .inputs = {},
+                                                      .outputs = {},
+                                                      .invocations = 1,
+                                                      .input_batch_ends = {},
+                                                      .output_batch_ends = {}}));
 }
 
 TEST(ApplicationReaderDefaults, NewerWriterExtraFieldsAreIgnored) {

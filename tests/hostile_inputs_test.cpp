@@ -36,7 +36,10 @@ template <typename Read>
 Outcome outcome_of(Read read) {
     const testing::AllocationCounter counter;
     const auto result = read();
-    Outcome outcome{.ok = result.has_value(), .peak_bytes = counter.peak_bytes()};
+    Outcome outcome{.ok = result.has_value(),
+                    .kind = std::nullopt,
+                    .text = {},
+                    .peak_bytes = counter.peak_bytes()};
     if (!result) {
         outcome.kind = result.error().kind();
         outcome.text = to_string(result.error());
@@ -130,7 +133,8 @@ TEST(HostileInputs, NestingPastTheLimitOutsideTheSchemaIsIgnored) {
         ASSERT_TRUE(application.has_value());
         ASSERT_EQ(application->tiles.size(), 1u);
         EXPECT_EQ(application->tiles[0].segments,
-                  (std::vector<Segment>{Segment{.address = TILE_MEMORY_BASE, .memory_size = 8}}));
+                  (std::vector<Segment>{
+                      Segment{.address = TILE_MEMORY_BASE, .memory_size = 8, .data = {}}}));
 
         const Outcome report =
             read_as(Schema::Profile, hostile::nested_chain(Schema::Profile, depth));

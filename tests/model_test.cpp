@@ -151,21 +151,23 @@ TEST(Model, EveryRecordRendersAllItsFieldsInDeclarationOrder) {
     EXPECT_EQ(to_string(entry), "EntryPoint { name: \"main\", command: 1, external_syncs: 2 }");
 
     const DeviceConfigWrite write{.offset = 8, .value = 9};
+    const Binding input{.name = "in", .dtype = {}, .shape = {}, .slices = {}};
+    const Binding output{.name = "out", .dtype = {}, .shape = {}, .slices = {}};
     const Application application{.compiler_version = "2.0",
                                   .tiles = {tile, TileImage{}},
-                                  .inputs = {Binding{.name = "in"}},
-                                  .outputs = {Binding{.name = "out"}},
+                                  .inputs = {input},
+                                  .outputs = {output},
                                   .weights = {binding},
                                   .host_exchange = exchange,
                                   .entry_points = {entry},
                                   .device_config_writes = {write, DeviceConfigWrite{}}};
     EXPECT_EQ(to_string(application),
               "Application { compiler_version: \"2.0\", tiles: [" + to_string(tile) + ", " +
-                  to_string(TileImage{}) + "], inputs: [" + to_string(Binding{.name = "in"}) +
-                  "], outputs: [" + to_string(Binding{.name = "out"}) + "], weights: [" +
-                  to_string(binding) + "], host_exchange: " + to_string(exchange) +
-                  ", entry_points: [" + to_string(entry) + "], device_config_writes: [" +
-                  to_string(write) + ", " + to_string(DeviceConfigWrite{}) + "] }");
+                  to_string(TileImage{}) + "], inputs: [" + to_string(input) + "], outputs: [" +
+                  to_string(output) + "], weights: [" + to_string(binding) +
+                  "], host_exchange: " + to_string(exchange) + ", entry_points: [" +
+                  to_string(entry) + "], device_config_writes: [" + to_string(write) + ", " +
+                  to_string(DeviceConfigWrite{}) + "] }");
     EXPECT_EQ(to_string(TileImage{}),
               "TileImage { physical_tile: 0, entry_point: 0, command_address: 0, "
               "diagnostic_address: 0, segments: [] }");

@@ -77,7 +77,11 @@ TEST(ProfileRender, ReportsRenderEveryTileSampleAndStepInOrder) {
     EXPECT_EQ(to_string(first),
               "CycleSample { step: " + step_text + ", start_cycle: 8, end_cycle: 9 }");
     const CycleSample second{
-        .step = ProfileStep{.kind = ProfileStepKind::Compute}, .start_cycle = 10, .end_cycle = 11};
+        .step =
+            ProfileStep{
+                .operation = "", .kind = ProfileStepKind::Compute, .kernel = "", .metadata = {}},
+        .start_cycle = 10,
+        .end_cycle = 11};
     const std::string second_text =
         R"(CycleSample { step: ProfileStep { local_index: 0, phase: 0, epoch: 0, operation: "", )"
         R"(kind: Compute, kernel: "", metadata: [] }, start_cycle: 10, end_cycle: 11 })";

@@ -132,7 +132,8 @@ TEST(ProfileRoundTrip, WritingIsDeterministicAndAppends) {
 
 TEST(ProfileRoundTrip, StreamReadsConsumeExactlyOneMessage) {
     const ProfileReport first = wrapped_counter_report();
-    const ProfileReport second{.clock_hz = 42, .tiles = {TileProfile{.physical_tile = 9}}};
+    const ProfileReport second{.clock_hz = 42,
+                               .tiles = {TileProfile{.physical_tile = 9, .samples = {}}}};
     Bytes output;
     ASSERT_TRUE(first.write(output).has_value());
     ASSERT_TRUE(second.write(output).has_value());

@@ -29,7 +29,7 @@ Bytes written(const ProfileReport& report) {
 }
 
 ProfileReport report_with_samples(std::size_t count) {
-    TileProfile tile{.physical_tile = 3};
+    TileProfile tile{.physical_tile = 3, .samples = {}};
     for (std::size_t i = 0; i < count; ++i) {
         tile.samples.push_back({.step = {.local_index = static_cast<std::uint32_t>(i),
                                          .operation = "matmul",
@@ -73,11 +73,12 @@ TEST(ProfileVisitor, AgreesWithTheReferenceReaderOnEveryShapeOfReport) {
 TEST(ProfileVisitor, DeliversHeaderTilesAndSamplesInStoredOrder) {
     const ProfileReport report{
         .clock_hz = 7,
-        .tiles = {{.physical_tile = 9, .samples = {{.start_cycle = 1, .end_cycle = 2}}},
-                  {.physical_tile = 2},
+        .tiles = {{.physical_tile = 9, .samples = {{.step = {}, .start_cycle = 1, .end_cycle = 2}}},
+                  {.physical_tile = 2, .samples = {}},
                   {.physical_tile = 9,
-                   .samples = {{.step = {.operation = "op", .kernel = "k"}, .start_cycle = 5},
-                               {.start_cycle = 3}}}}};
+                   .samples = {{.step = {.operation = "op", .kernel = "k", .metadata = {}},
+                                .start_cycle = 5},
+                               {.step = {}, .start_cycle = 3}}}}};
     const Bytes bytes = written(report);
 
     class Journal final : public ProfileVisitor {

@@ -216,7 +216,10 @@ TEST(ProfileWire, EachKindCodeSitsInBytes12And13OfTheStep) {
             CycleSample{.step = ProfileStep{.local_index = 0x11 + code,
                                             .phase = 0x22,
                                             .epoch = 0x33,
-                                            .kind = static_cast<ProfileStepKind>(code)}});
+                                            .operation = "",
+                                            .kind = static_cast<ProfileStepKind>(code),
+                                            .kernel = "",
+                                            .metadata = {}}});
     }
     const ProfileReport report{.clock_hz = 1, .tiles = {tile}};
     Bytes output;

@@ -75,7 +75,7 @@ std::vector<Segment> random_segments(RandomSource& random, const ModelSize& size
     const std::size_t count = list_length(random, size);
     std::uint32_t cursor = TILE_MEMORY_BASE;
     for (std::size_t i = 0; i < count; ++i) {
-        Segment segment{.flags = random.any_u32()};
+        Segment segment{.data = {}, .flags = random.any_u32()};
         if (random.one_in(6) || cursor == TILE_MEMORY_END) {
             // An empty segment may lie anywhere in the window, even inside another segment.
             segment.address =
@@ -141,7 +141,10 @@ std::vector<Binding> random_bindings(RandomSource& random, const ModelSize& size
         if (name.empty() || !names.insert(name).second) {
             continue;
         }
-        Binding binding{.name = std::move(name), .dtype = random.text(size.max_text)};
+        Binding binding{.name = std::move(name),
+                        .dtype = random.text(size.max_text),
+                        .shape = {},
+                        .slices = {}};
         for (std::size_t i = list_length(random, size); i > 0; --i) {
             binding.shape.push_back(random.any_u32());
         }
@@ -198,7 +201,9 @@ HostCall random_host_call(RandomSource& random, const ModelSize& size,
                   .phases = random.any_u32(),
                   .inputs = random_host_slices(random, size, pages),
                   .outputs = random_host_slices(random, size, pages),
-                  .invocations = std::max<std::uint32_t>(1, random.any_u32())};
+                  .invocations = std::max<std::uint32_t>(1, random.any_u32()),
+                  .input_batch_ends = {},
+                  .output_batch_ends = {}};
     call.input_batch_ends = random_batch_ends(random, call.inputs.size());
     call.output_batch_ends = random_batch_ends(random, call.outputs.size());
     return call;
@@ -207,7 +212,10 @@ HostCall random_host_call(RandomSource& random, const ModelSize& size,
 HostExchange random_host_exchange(RandomSource& random, const ModelSize& size) {
     HostExchange exchange{.startup_mark = random.any_u32(),
                           .command_page = random.any_u32(),
-                          .command_offset = random.any_u64()};
+                          .command_offset = random.any_u64(),
+                          .pages = {},
+                          .attach_order = {},
+                          .calls = {}};
     std::set<std::uint32_t> indices;
     const std::size_t page_count = list_length(random, size);
     while (exchange.pages.size() < page_count) {
@@ -264,7 +272,8 @@ ProfileStep random_step(RandomSource& random, const ModelSize& size) {
                      .epoch = random.any_u32(),
                      .operation = random.text(size.max_text),
                      .kind = static_cast<ProfileStepKind>(random.below(4)),
-                     .kernel = random.text(size.max_text)};
+                     .kernel = random.text(size.max_text),
+                     .metadata = {}};
     for (std::size_t i = list_length(random, size); i > 0; --i) {
         step.metadata.push_back(ProfileMetadata{.name = random.text(size.max_text),
                                                 .value = random.text(size.max_text)});
@@ -366,12 +375,13 @@ Application random_application(RandomSource& random, const ModelSize& size) {
 }
 
 ProfileReport random_profile(RandomSource& random, const ModelSize& size) {
-    ProfileReport report{.clock_hz = random.any_u64()};
+    ProfileReport report{.clock_hz = random.any_u64(), .tiles = {}};
     for (std::size_t t = list_length(random, size); t > 0; --t) {
         // Reports may repeat a tile number; reuse an earlier one now and then.
         TileProfile tile{.physical_tile = !report.tiles.empty() && random.one_in(4)
                                               ? report.tiles.front().physical_tile
-                                              : random.any_u32()};
+                                              : random.any_u32(),
+                         .samples = {}};
         for (std::size_t s = list_length(random, size); s > 0; --s) {
             tile.samples.push_back(CycleSample{.step = random_step(random, size),
                                                .start_cycle = random.any_u32(),

@@ -238,16 +238,18 @@ TEST(ReadMemoryBound, ValidMessagesAtTheirSmallestAndLargestElementsRead) {
     };
 
     expect(with_smallest(count, [](Application& a, std::uint32_t i) {
-        a.tiles.push_back(TileImage{.physical_tile = i + 1});
+        a.tiles.push_back(TileImage{.physical_tile = i + 1, .segments = {}});
     }));
     expect(with_smallest(count, [](Application& a, std::uint32_t) {
-        a.tiles[0].segments.push_back(Segment{.address = TILE_MEMORY_END});
+        a.tiles[0].segments.push_back(Segment{.address = TILE_MEMORY_END, .data = {}});
     }));
     expect(with_smallest(count, [](Application& a, std::uint32_t i) {
-        a.inputs.push_back(Binding{.name = std::to_string(i)});
+        a.inputs.push_back(
+            Binding{.name = std::to_string(i), .dtype = {}, .shape = {}, .slices = {}});
     }));
     expect(with_smallest(count, [](Application& a, std::uint32_t i) {
-        a.weights.push_back(Binding{.name = std::to_string(i), .shape = {i}});
+        a.weights.push_back(
+            Binding{.name = std::to_string(i), .dtype = {}, .shape = {i}, .slices = {}});
         a.weights.back().slices.push_back(RegionSlice{.tile_address = TILE_MEMORY_BASE});
     }));
     expect(with_smallest(count, [](Application& a, std::uint32_t i) {
@@ -258,11 +260,11 @@ TEST(ReadMemoryBound, ValidMessagesAtTheirSmallestAndLargestElementsRead) {
         if (i == 0) {
             a.host_exchange.pages.push_back(HostPage{.size = 4});
         }
-        a.host_exchange.calls.push_back(HostCall{.invocations = 1});
+        a.host_exchange.calls.push_back(HostCall{});
     }));
     expect(with_smallest(1, [](Application& a, std::uint32_t) {
         a.host_exchange.pages.push_back(HostPage{.size = 4});
-        a.host_exchange.calls.push_back(HostCall{.invocations = 1});
+        a.host_exchange.calls.push_back(HostCall{});
         HostCall& call = a.host_exchange.calls.back();
         call.inputs.assign(count, HostSlice{});
         call.outputs.assign(count, HostSlice{});
@@ -286,7 +288,9 @@ TEST(ReadMemoryBound, ValidMessagesAtTheirSmallestAndLargestElementsRead) {
     // Long texts and data take about their own size.
     Application large = with_smallest(64, [](Application& a, std::uint32_t i) {
         a.inputs.push_back(Binding{.name = std::string(4096, 'a') + std::to_string(i),
-                                   .dtype = std::string(4096, 'd')});
+                                   .dtype = std::string(4096, 'd'),
+                                   .shape = {},
+                                   .slices = {}});
         a.entry_points.push_back(EntryPoint{.name = std::string(8192, 'e')});
     });
     large.compiler_version.assign(MIB, 'c');
@@ -295,8 +299,9 @@ TEST(ReadMemoryBound, ValidMessagesAtTheirSmallestAndLargestElementsRead) {
     expect(large);
     ProfileReport long_texts{.tiles = {TileProfile{}}};
     for (std::uint32_t i = 0; i < 256; ++i) {
-        CycleSample sample{
-            .step = {.operation = std::string(2048, 'o'), .kernel = std::string(2048, 'k')}};
+        CycleSample sample{.step = {.operation = std::string(2048, 'o'),
+                                    .kernel = std::string(2048, 'k'),
+                                    .metadata = {}}};
         sample.step.metadata.assign(
             16, ProfileMetadata{.name = std::string(256, 'n'), .value = std::string(1024, 'v')});
         long_texts.tiles[0].samples.push_back(std::move(sample));

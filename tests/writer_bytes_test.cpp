@@ -170,14 +170,15 @@ TEST(WriterBytes, ObjectsLargerThanTheNextSegment) {
 
 // Many small objects: the builder opens segment after segment, each as large as all before.
 TEST(WriterBytes, ReportOfManySegments) {
-    ProfileReport report{.clock_hz = 1000};
+    ProfileReport report{.clock_hz = 1000, .tiles = {}};
     for (std::uint32_t tile = 0; tile < 3; ++tile) {
-        TileProfile profile{.physical_tile = tile};
+        TileProfile profile{.physical_tile = tile, .samples = {}};
         for (std::uint32_t i = 0; i < 30000; ++i) {
             ProfileStep step{.local_index = i,
                              .operation = std::string(i % 23, 'o'),
                              .kind = static_cast<ProfileStepKind>(i % 4),
-                             .kernel = i % 5 == 0 ? "\xc3\xa9t\xe2\x82\xac\xf0\x9f\x98\x80" : ""};
+                             .kernel = i % 5 == 0 ? "\xc3\xa9t\xe2\x82\xac\xf0\x9f\x98\x80" : "",
+                             .metadata = {}};
             for (std::uint32_t k = 0; k < i % 3; ++k) {
                 step.metadata.push_back(ProfileMetadata{.name = "n", .value = std::to_string(i)});
             }
@@ -235,14 +236,15 @@ TEST(WriterBytes, OneSegmentWouldChangeTheBytesOfMessagesBeyondTheFirstSegment) 
 // A refusal found only while the message is placed, after segments were already filled,
 // leaves nothing behind in the buffer or the stream, and is the reference's refusal.
 TEST(WriterBytes, RefusalsFoundWhilePlacingAppendNothing) {
-    ProfileReport report{.clock_hz = 1};
-    report.tiles.push_back(TileProfile{.physical_tile = 2});
+    ProfileReport report{.clock_hz = 1, .tiles = {}};
+    report.tiles.push_back(TileProfile{.physical_tile = 2, .samples = {}});
     for (std::uint32_t i = 0; i < 5000; ++i) {
-        report.tiles[0].samples.push_back(CycleSample{.step = {.operation = "op", .kernel = "k"}});
+        report.tiles[0].samples.push_back(
+            CycleSample{.step = {.operation = "op", .kernel = "k", .metadata = {}}});
     }
     const std::vector<void (*)(ProfileReport&)> breakers = {
         [](ProfileReport& r) {
-            r.tiles[0].samples[4990].step.metadata = {{.value = "v\xed\xa0\x80"}};
+            r.tiles[0].samples[4990].step.metadata = {{.name = "", .value = "v\xed\xa0\x80"}};
         },
         [](ProfileReport& r) {
             r.tiles[0].samples[4999].step.kind = static_cast<ProfileStepKind>(9);

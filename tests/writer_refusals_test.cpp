@@ -42,8 +42,10 @@ TEST(WriterRefusals, ApplicationTextThatIsNotUtf8) {
 TEST(WriterRefusals, ProfileTextThatIsNotUtf8) {
     ProfileReport report{
         .clock_hz = 1,
-        .tiles = {TileProfile{.physical_tile = 0,
-                              .samples = {CycleSample{.step = {.kernel = "k\xe2\x82"}}}}}};
+        .tiles = {TileProfile{
+            .physical_tile = 0,
+            .samples = {
+                CycleSample{.step = {.operation = "", .kernel = "k\xe2\x82", .metadata = {}}}}}}};
     Bytes output;
     const auto result = report.write(output);
     ASSERT_FALSE(result.has_value());

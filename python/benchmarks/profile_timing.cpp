@@ -27,9 +27,9 @@ constexpr std::uint32_t SAMPLES_PER_TILE = 1000000;
 // A few dozen distinct names, as a compiled program has, each sample with one metadata
 // entry.
 ProfileReport large_report() {
-    ProfileReport report{.clock_hz = 1500000000};
+    ProfileReport report{.clock_hz = 1500000000, .tiles = {}};
     for (std::uint32_t tile = 0; tile < TILES; ++tile) {
-        TileProfile profile{.physical_tile = tile};
+        TileProfile profile{.physical_tile = tile, .samples = {}};
         profile.samples.reserve(SAMPLES_PER_TILE);
         for (std::uint32_t i = 0; i < SAMPLES_PER_TILE; ++i) {
             profile.samples.push_back(CycleSample{

@@ -103,7 +103,8 @@ py::dict anomalies_to_python(const TimelineAnomalies& anomalies, const RecordCla
 }  // namespace
 
 SampleTable sample_table(const ProfileReport& report) {
-    SampleTable table{.clock_hz = report.clock_hz};
+    SampleTable table{
+        .clock_hz = report.clock_hz, .rows = {}, .kernels = {}, .operations = {}, .timeline = {}};
     std::size_t count = 0;
     for (const TileProfile& tile : report.tiles) {
         count += tile.samples.size();

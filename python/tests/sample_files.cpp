@@ -60,7 +60,7 @@ ProfileStep step(std::uint32_t index, ProfileStepKind kind) {
 
 // One tile 17 with one sample per kind, whose cycles straddle the counter's wrap.
 ProfileReport wrapping_report() {
-    TileProfile tile{.physical_tile = 17};
+    TileProfile tile{.physical_tile = 17, .samples = {}};
     for (std::uint32_t i = 0; i < 4; ++i) {
         tile.samples.push_back(CycleSample{.step = step(i, static_cast<ProfileStepKind>(i)),
                                            .start_cycle = MAX32 - 10 + i,
@@ -72,9 +72,9 @@ ProfileReport wrapping_report() {
 // Several tiles, one of them empty and two with the same number, empty and multi-byte
 // texts, repeated metadata names and the largest numbers.
 ProfileReport varied_report() {
-    ProfileReport report{.clock_hz = std::numeric_limits<std::uint64_t>::max()};
-    report.tiles.push_back(TileProfile{.physical_tile = 3});
-    TileProfile busy{.physical_tile = 9};
+    ProfileReport report{.clock_hz = std::numeric_limits<std::uint64_t>::max(), .tiles = {}};
+    report.tiles.push_back(TileProfile{.physical_tile = 3, .samples = {}});
+    TileProfile busy{.physical_tile = 9, .samples = {}};
     busy.samples.push_back(CycleSample{.step = ProfileStep{.local_index = MAX32,
                                                            .phase = MAX32,
                                                            .epoch = MAX32,
@@ -97,7 +97,7 @@ ProfileReport varied_report() {
                     .start_cycle = 500,
                     .end_cycle = 100});
     report.tiles.push_back(busy);
-    TileProfile again{.physical_tile = 9};
+    TileProfile again{.physical_tile = 9, .samples = {}};
     again.samples.push_back(CycleSample{
         .step = step(0, ProfileStepKind::Synchronization), .start_cycle = 40, .end_cycle = 90});
     report.tiles.push_back(again);
