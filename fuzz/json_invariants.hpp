@@ -16,14 +16,14 @@
 #include <string>
 #include <string_view>
 
-#include "file_io.hpp"
-#include "json_application.hpp"
-#include "json_document.hpp"
-#include "json_profile.hpp"
-#include "json_text.hpp"
-#include "profile_dump_writer.hpp"
+#include "io/file_io.hpp"
+#include "json/json_application.hpp"
+#include "json/json_document.hpp"
+#include "json/json_profile.hpp"
+#include "json/json_text.hpp"
+#include "json/profile_dump_writer.hpp"
 #include "read_invariants.hpp"
-#include "sample_filter.hpp"
+#include "profile/sample_filter.hpp"
 #include "vexa_package/profile_visitor.hpp"
 
 namespace vexa_package::fuzzing {

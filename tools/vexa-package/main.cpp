@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "command.hpp"
-#include "diagnostics.hpp"
-#include "log_sink.hpp"
+#include "cli/command.hpp"
+#include "cli/diagnostics.hpp"
+#include "cli/log_sink.hpp"
 #include "vexa_package/version.hpp"
 
 namespace vexa_cli {

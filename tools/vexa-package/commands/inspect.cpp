@@ -1,10 +1,32 @@
 #include <memory>
 
-#include "command.hpp"
-#include "command_options.hpp"
-#include "commands.hpp"
+#include "cli/command.hpp"
+#include "cli/command_options.hpp"
+#include "cli/diagnostics.hpp"
+#include "io/file_io.hpp"
+#include "io/loading.hpp"
+#include "json/json_text.hpp"
+#include "package/overview.hpp"
 
 namespace vexa_cli {
+namespace {
+
+struct InspectOptions {
+    std::string package;
+    bool json = false;
+};
+
+int run_inspect(const InspectOptions& options) {
+    const auto application = load_application(options.package);
+    if (!application) {
+        return fail(application.error());
+    }
+    print(options.json ? json_text(inspect_json(*application), false)
+                       : inspect_text(*application, input_name(options.package)));
+    return EXIT_OK;
+}
+
+}  // namespace
 
 CommandAction declare_inspect(CLI::App& command) {
     auto options = std::make_shared<InspectOptions>();

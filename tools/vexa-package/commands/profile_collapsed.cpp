@@ -1,14 +1,15 @@
 #include <map>
 #include <memory>
 
-#include "command.hpp"
-#include "command_options.hpp"
-#include "diagnostics.hpp"
-#include "file_io.hpp"
-#include "loading.hpp"
-#include "sample_filter.hpp"
-#include "text_format.hpp"
-#include "timeline_report.hpp"
+#include "cli/command.hpp"
+#include "cli/command_options.hpp"
+#include "cli/diagnostics.hpp"
+#include "cli/filter_options.hpp"
+#include "io/file_io.hpp"
+#include "io/loading.hpp"
+#include "output/text_format.hpp"
+#include "profile/sample_filter.hpp"
+#include "profile/timeline_report.hpp"
 
 namespace vexa_cli {
 namespace {

@@ -3,16 +3,17 @@
 #include <map>
 #include <memory>
 
-#include "command.hpp"
-#include "command_options.hpp"
-#include "csv.hpp"
-#include "diagnostics.hpp"
-#include "file_io.hpp"
-#include "json_text.hpp"
-#include "loading.hpp"
-#include "sample_filter.hpp"
-#include "tables.hpp"
-#include "timeline_report.hpp"
+#include "cli/command.hpp"
+#include "cli/command_options.hpp"
+#include "cli/diagnostics.hpp"
+#include "cli/filter_options.hpp"
+#include "io/file_io.hpp"
+#include "io/loading.hpp"
+#include "json/json_text.hpp"
+#include "output/csv.hpp"
+#include "output/tables.hpp"
+#include "profile/sample_filter.hpp"
+#include "profile/timeline_report.hpp"
 
 namespace vexa_cli {
 namespace {

@@ -1,17 +1,18 @@
 #include <memory>
 #include <optional>
 
-#include "command.hpp"
-#include "command_options.hpp"
-#include "csv.hpp"
-#include "diagnostics.hpp"
-#include "file_io.hpp"
-#include "json_document.hpp"
-#include "json_profile.hpp"
-#include "loading.hpp"
-#include "sample_filter.hpp"
-#include "text_format.hpp"
-#include "timeline_report.hpp"
+#include "cli/command.hpp"
+#include "cli/command_options.hpp"
+#include "cli/diagnostics.hpp"
+#include "cli/filter_options.hpp"
+#include "io/file_io.hpp"
+#include "io/loading.hpp"
+#include "json/json_document.hpp"
+#include "json/json_profile.hpp"
+#include "output/csv.hpp"
+#include "output/text_format.hpp"
+#include "profile/sample_filter.hpp"
+#include "profile/timeline_report.hpp"
 
 namespace vexa_cli {
 namespace {

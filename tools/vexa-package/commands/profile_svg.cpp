@@ -1,11 +1,58 @@
+#include <filesystem>
 #include <memory>
+#include <string>
 
-#include "command.hpp"
-#include "command_options.hpp"
-#include "commands.hpp"
-#include "sample_filter.hpp"
+#include "cli/command.hpp"
+#include "cli/command_options.hpp"
+#include "cli/diagnostics.hpp"
+#include "cli/filter_options.hpp"
+#include "io/file_io.hpp"
+#include "io/loading.hpp"
+#include "output/svg_timeline.hpp"
+#include "output/text_format.hpp"
+#include "profile/sample_filter.hpp"
 
 namespace vexa_cli {
+namespace {
+
+struct SvgOptions {
+    std::string report;
+    std::string output;
+    unsigned width = 1200;
+    SampleFilterOptions filter;
+};
+
+int run_profile_svg(const SvgOptions& options) {
+    const auto bytes = read_report_file(options.report);
+    if (!bytes) {
+        return fail(bytes.error());
+    }
+    OutputFile output;
+    if (auto opened = output.open(options.output, {.inputs = {options.report}}); !opened) {
+        return fail(output_failure(options.output, std::move(opened.error())));
+    }
+    // The file name alone, so that the heading stays inside the picture.
+    const std::string name = options.report == STANDARD_STREAM
+                                 ? input_name(options.report)
+                                 : std::filesystem::path(options.report).filename().string();
+    SampleFilter filter(options.filter);
+    const auto timeline = write_svg_timeline(output, *bytes, name, filter, options.width);
+    if (!timeline) {
+        return fail(report_failure(options.report, *bytes, timeline.error()));
+    }
+    for (const std::string& note : timeline->timeline_notes) {
+        warn(input_name(options.report), note);
+    }
+    if (auto committed = output.commit(); !committed) {
+        return fail(output_name(options.output), committed.error());
+    }
+    file_status(options.output, output_name(options.output) + ": " +
+                                    counted(timeline->rows, "row") + ", " +
+                                    counted(output.size(), "byte"));
+    return EXIT_OK;
+}
+
+}  // namespace
 
 CommandAction declare_profile_svg(CLI::App& command) {
     auto options = std::make_shared<SvgOptions>();

@@ -1,14 +1,14 @@
 #include <memory>
 
-#include "command.hpp"
-#include "command_options.hpp"
-#include "diagnostics.hpp"
-#include "file_io.hpp"
-#include "json_text.hpp"
-#include "loading.hpp"
-#include "package_size.hpp"
-#include "tables.hpp"
-#include "text_format.hpp"
+#include "cli/command.hpp"
+#include "cli/command_options.hpp"
+#include "cli/diagnostics.hpp"
+#include "io/file_io.hpp"
+#include "io/loading.hpp"
+#include "json/json_text.hpp"
+#include "output/tables.hpp"
+#include "output/text_format.hpp"
+#include "package/package_size.hpp"
 
 namespace vexa_cli {
 namespace {

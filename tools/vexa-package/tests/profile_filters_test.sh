@@ -5,7 +5,7 @@
 # kept samples lie alike on their own, it equals the output for the report of just those
 # samples, byte for byte. Every profile command takes the same filters.
 source "$(dirname "$0")/lib.sh"
-protoc --python_out=. -I "$EXAMPLES/../tools/vexa-package" perfetto_trace.proto
+protoc --python_out=. -I "$EXAMPLES/../tools/vexa-package/trace" perfetto_trace.proto
 
 for command in summary diff export collapsed trace svg dump; do
     run 0 profile "$command" --help

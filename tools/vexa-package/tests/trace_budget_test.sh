@@ -4,7 +4,7 @@
 # on standard error what it left out and how to get it; under the budget it is complete.
 # Both formats are checked against trace_decoding.py's computation from the report's JSON.
 source "$(dirname "$0")/lib.sh"
-protoc --python_out=. -I "$EXAMPLES/../tools/vexa-package" perfetto_trace.proto
+protoc --python_out=. -I "$EXAMPLES/../tools/vexa-package/trace" perfetto_trace.proto
 
 # said TEXT: the command's status line or messages hold TEXT.
 said() {

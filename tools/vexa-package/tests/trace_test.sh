@@ -6,7 +6,7 @@
 source "$(dirname "$0")/lib.sh"
 pack_samples
 SAMPLE=$EXAMPLES/sample_profile.json
-protoc --python_out=. -I "$EXAMPLES/../tools/vexa-package" perfetto_trace.proto
+protoc --python_out=. -I "$EXAMPLES/../tools/vexa-package/trace" perfetto_trace.proto
 
 # said TEXT: the command's status line or messages hold TEXT.
 said() {

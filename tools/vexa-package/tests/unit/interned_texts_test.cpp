@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "interned_texts.hpp"
+#include "trace/interned_texts.hpp"
 
 namespace vexa_cli {
 namespace {

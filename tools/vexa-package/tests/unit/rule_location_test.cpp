@@ -1,4 +1,4 @@
-#include "rule_location.hpp"
+#include "package/rule_location.hpp"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
-#include "busy_overview.hpp"
-#include "start_histogram.hpp"
+#include "trace/busy_overview.hpp"
+#include "trace/start_histogram.hpp"
 
 namespace vexa_cli {
 namespace {
