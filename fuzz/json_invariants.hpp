@@ -22,8 +22,8 @@
 #include "json/json_profile.hpp"
 #include "json/json_text.hpp"
 #include "json/profile_dump_writer.hpp"
-#include "read_invariants.hpp"
 #include "profile/sample_filter.hpp"
+#include "read_invariants.hpp"
 #include "vexa_package/profile_visitor.hpp"
 
 namespace vexa_package::fuzzing {
