@@ -7,12 +7,12 @@
 #include "cli/filter_options.hpp"
 #include "io/file_io.hpp"
 #include "io/loading.hpp"
+#include "io/report_output.hpp"
 #include "json/json_document.hpp"
 #include "json/json_profile.hpp"
 #include "output/csv.hpp"
 #include "output/text_format.hpp"
 #include "profile/sample_filter.hpp"
-#include "profile/timeline_report.hpp"
 
 namespace vexa_cli {
 namespace {
@@ -144,9 +144,9 @@ int run_profile_export(const ExportOptions& options) {
                             .what = "--metadata and -o name the same file; give two files",
                             .usage = true});
     }
-    OutputFile samples;
-    if (auto opened = samples.open(options.output, {.inputs = {options.report}}); !opened) {
-        return fail(output_failure(options.output, std::move(opened.error())));
+    ReportOutput run(options.report, options.output);
+    if (auto opened = run.open(); !opened) {
+        return fail(opened.error());
     }
     std::optional<OutputFile> metadata;
     if (!options.metadata.empty()) {
@@ -156,21 +156,19 @@ int run_profile_export(const ExportOptions& options) {
         }
     }
     SampleFilter filter(options.filter);
-    ExportWriter writer(filter, csv_wanted(options), samples, metadata ? &*metadata : nullptr);
-    if (const auto visited = visit_profile_file(options.report, writer); !visited) {
+    ExportWriter writer(filter, csv_wanted(options), run.file(), metadata ? &*metadata : nullptr);
+    if (const auto visited = run.visit(writer, true); !visited) {
         return fail(visited.error());
     }
-    report_timeline(input_name(options.report), writer, true);
-    if (const auto done = samples.commit(); !done) {
-        return fail(output_name(options.output), done.error());
+    if (const auto done = run.commit(); !done) {
+        return fail(done.error());
     }
     if (metadata) {
         if (const auto done = metadata->commit(); !done) {
             return fail(output_name(options.metadata), done.error());
         }
     }
-    file_status(options.output,
-                output_name(options.output) + ": " + counted(writer.rows(), "sample"));
+    run.report(counted(writer.rows(), "sample"));
     return EXIT_OK;
 }
 

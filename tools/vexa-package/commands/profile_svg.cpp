@@ -8,6 +8,7 @@
 #include "cli/filter_options.hpp"
 #include "io/file_io.hpp"
 #include "io/loading.hpp"
+#include "io/report_output.hpp"
 #include "output/svg_timeline.hpp"
 #include "output/text_format.hpp"
 #include "profile/sample_filter.hpp"
@@ -23,32 +24,26 @@ struct SvgOptions {
 };
 
 int run_profile_svg(const SvgOptions& options) {
-    const auto bytes = read_report_file(options.report);
-    if (!bytes) {
-        return fail(bytes.error());
-    }
-    OutputFile output;
-    if (auto opened = output.open(options.output, {.inputs = {options.report}}); !opened) {
-        return fail(output_failure(options.output, std::move(opened.error())));
+    ReportOutput run(options.report, options.output);
+    if (auto opened = run.open(); !opened) {
+        return fail(opened.error());
     }
     // The file name alone, so that the heading stays inside the picture.
     const std::string name = options.report == STANDARD_STREAM
                                  ? input_name(options.report)
                                  : std::filesystem::path(options.report).filename().string();
     SampleFilter filter(options.filter);
-    const auto timeline = write_svg_timeline(output, *bytes, name, filter, options.width);
+    const auto timeline = write_svg_timeline(run.file(), run.bytes(), name, filter, options.width);
     if (!timeline) {
-        return fail(report_failure(options.report, *bytes, timeline.error()));
+        return fail(run.read_failure(timeline.error()));
     }
     for (const std::string& note : timeline->timeline_notes) {
-        warn(input_name(options.report), note);
+        warn(run.report_name(), note);
     }
-    if (auto committed = output.commit(); !committed) {
-        return fail(output_name(options.output), committed.error());
+    if (auto committed = run.commit(); !committed) {
+        return fail(committed.error());
     }
-    file_status(options.output, output_name(options.output) + ": " +
-                                    counted(timeline->rows, "row") + ", " +
-                                    counted(output.size(), "byte"));
+    run.report(counted(timeline->rows, "row") + ", " + counted(run.file().size(), "byte"));
     return EXIT_OK;
 }
 

@@ -11,10 +11,10 @@
 #include "cli/filter_options.hpp"
 #include "io/file_io.hpp"
 #include "io/loading.hpp"
+#include "io/report_output.hpp"
 #include "output/text_format.hpp"
 #include "profile/profile_timeline.hpp"
 #include "profile/sample_filter.hpp"
-#include "profile/timeline_report.hpp"
 #include "trace/trace_json.hpp"
 #include "trace/trace_perfetto.hpp"
 #include "trace/trace_plan.hpp"
@@ -60,66 +60,57 @@ std::string budget_note(const TraceWriter& writer, std::uint64_t cut, std::uint6
 }
 
 int run_profile_trace(const TraceOptions& options) {
-    const auto bytes = read_report_file(options.report);
-    if (!bytes) {
-        return fail(bytes.error());
-    }
-    OutputFile output;
-    if (auto opened = output.open(options.output,
-                                  {.inputs = {options.report}, .binary = perfetto_wanted(options)});
-        !opened) {
-        return fail(output_failure(options.output, std::move(opened.error())));
+    ReportOutput run(options.report, options.output);
+    if (auto opened = run.open(perfetto_wanted(options)); !opened) {
+        return fail(opened.error());
     }
     // A first pass plans the trace (the counters' span, and where the slice budget cuts);
     // the second writes it while the report is read, so the trace is never held in memory,
     // and a report that fails to read leaves no file behind.
     SampleFilter filter(options.filter);
-    auto plan = plan_trace(*bytes, filter, options.max_slices);
+    auto plan = plan_trace(run.bytes(), filter, options.max_slices);
     if (!plan) {
-        return fail(report_failure(options.report, *bytes, plan.error()));
+        return fail(run.read_failure(plan.error()));
     }
     std::unique_ptr<TraceWriter> writer;
     const PerfettoTraceWriter* perfetto = nullptr;
     if (perfetto_wanted(options)) {
-        auto made = std::make_unique<PerfettoTraceWriter>(output, input_name(options.report),
-                                                          std::move(*plan));
+        auto made =
+            std::make_unique<PerfettoTraceWriter>(run.file(), run.report_name(), std::move(*plan));
         perfetto = made.get();
         writer = std::move(made);
     } else {
-        writer =
-            std::make_unique<JsonTraceWriter>(output, input_name(options.report), std::move(*plan));
+        writer = std::make_unique<JsonTraceWriter>(run.file(), run.report_name(), std::move(*plan));
     }
     FilteredTrace trace(filter, *writer);
-    if (auto read = vexa_package::visit_profile(*bytes, trace); !read) {
-        return fail(report_failure(options.report, *bytes, read.error()));
+    if (auto visited = run.visit(trace, true); !visited) {
+        return fail(visited.error());
     }
     writer->finish();
-    report_timeline(input_name(options.report), trace, true);
     if (writer->clock_hz() == 0) {
-        warn(input_name(options.report),
-             "clock_hz is 0; the trace shows one cycle as one nanosecond");
+        warn(run.report_name(), "clock_hz is 0; the trace shows one cycle as one nanosecond");
     }
     if (const auto cut = writer->cut(); cut) {
-        warn(input_name(options.report), budget_note(*writer, *cut, options.max_slices));
+        warn(run.report_name(), budget_note(*writer, *cut, options.max_slices));
     }
     if (perfetto != nullptr && perfetto->crowded() != 0) {
-        warn(input_name(options.report),
+        warn(run.report_name(),
              counted(perfetto->crowded(), "sample") +
                  " found no track free of overlapping samples among the " +
                  std::to_string(TrackLanes::LANE_LIMIT) +
                  " of their tile; drawn on the tile's own track, where a viewer may nest them "
                  "wrongly");
     }
-    if (auto committed = output.commit(); !committed) {
-        return fail(output_name(options.output), committed.error());
+    if (auto committed = run.commit(); !committed) {
+        return fail(committed.error());
     }
-    std::string written = output_name(options.output) + ": " + counted(writer->slices(), "event") +
-                          " on " + counted(writer->tracks(), "tile track");
+    std::string written =
+        counted(writer->slices(), "event") + " on " + counted(writer->tracks(), "tile track");
     if (perfetto != nullptr && perfetto->overflow_tracks() != 0) {
         written += " and " + counted(perfetto->overflow_tracks(), "overflow track") +
                    " for overlapping samples";
     }
-    file_status(options.output, written);
+    run.report(written);
     return EXIT_OK;
 }
 
