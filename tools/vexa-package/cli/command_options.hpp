@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,13 @@ inline constexpr std::string_view DEVICE_TIMELINE =
     "names the first sample where it may not be. The report's first sample starts at cycle\n"
     "2^32 + its stored start_cycle, so no sample lies below 0. Durations are end_cycle -\n"
     "start_cycle modulo 2^32.";
+
+/// Width of the help texts' paragraphs.
+inline constexpr std::size_t HELP_WIDTH = 88;
+
+/// `text` broken into lines of at most `width` columns at its spaces, for help paragraphs
+/// that are made up rather than written out (a word longer than the width stays whole).
+[[nodiscard]] std::string wrapped(std::string_view text, std::size_t width = HELP_WIDTH);
 
 /// Sets the text shown after the options; help ends with a line break after it too.
 void footer(CLI::App& command, const std::string& text);

@@ -4,12 +4,12 @@
 #include "cli/command_options.hpp"
 #include "cli/diagnostics.hpp"
 #include "cli/filter_options.hpp"
-#include "io/file_io.hpp"
 #include "io/loading.hpp"
+#include "io/report_output.hpp"
+#include "json/json_records.hpp"
 #include "json/profile_dump_writer.hpp"
 #include "output/text_format.hpp"
 #include "profile/sample_filter.hpp"
-#include "profile/timeline_report.hpp"
 
 namespace vexa_cli {
 namespace {
@@ -22,27 +22,21 @@ struct ProfileDumpOptions {
 };
 
 int run_profile_dump(const ProfileDumpOptions& options) {
-    const auto bytes = read_report_file(options.input);
-    if (!bytes) {
-        return fail(bytes.error());
-    }
-    OutputFile output;
-    if (auto opened = output.open(options.output, {.inputs = {options.input}}); !opened) {
-        return fail(output_failure(options.output, std::move(opened.error())));
+    ReportOutput run(options.input, options.output);
+    if (auto opened = run.open(); !opened) {
+        return fail(opened.error());
     }
     // The JSON is written while the report is read; neither is ever held whole.
     SampleFilter filter(options.filter);
-    ProfileDumpWriter writer(filter, output, options.compact);
-    if (auto read = vexa_package::visit_profile(*bytes, writer); !read) {
-        return fail(report_failure(options.input, *bytes, read.error()));
+    ProfileDumpWriter writer(filter, run.file(), options.compact);
+    if (auto visited = run.visit(writer, false); !visited) {
+        return fail(visited.error());
     }
-    report_timeline(input_name(options.input), writer, false);
     writer.finish();
-    if (const auto committed = output.commit(); !committed) {
-        return fail(output_name(options.output), committed.error());
+    if (auto committed = run.commit(); !committed) {
+        return fail(committed.error());
     }
-    file_status(options.output,
-                output_name(options.output) + ": " + counted(writer.kept(), "sample") + " as JSON");
+    run.report(counted(writer.kept(), "sample") + " as JSON");
     return EXIT_OK;
 }
 
@@ -55,12 +49,12 @@ CommandAction declare_profile_dump(CLI::App& command) {
     command.add_flag("--compact", options->compact, "Everything on one line");
     add_filter_options(command, options->filter);
     footer(command,
-           "Fields under their model names (clock_hz, tiles, physical_tile, samples, step,\n"
-           "local_index, phase, epoch, operation, kind, kernel, metadata, start_cycle,\n"
-           "end_cycle); kind is Exchange, Compute, Synchronization or Idle. With filters the\n"
-           "JSON is the report of the kept samples, stored cycles unchanged, which 'profile\n"
-           "pack' turns into a smaller report.\n" +
-               std::string(FILTER_HELP) +
+           wrapped("Fields under their model names (" +
+                   model_field_names<vexa_package::ProfileReport>() +
+                   "); kind is Exchange, Compute, Synchronization or Idle. With filters the "
+                   "JSON is the report of the kept samples, stored cycles unchanged, which "
+                   "'profile pack' turns into a smaller report.") +
+               "\n" + std::string(FILTER_HELP) +
                "\nExamples: vexa-package profile dump run.vxprof -o run.json\n"
                "          vexa-package profile dump run.vxprof --tiles 0-3 --from 1000000 |\n"
                "              vexa-package profile pack - -o part.vxprof");

@@ -20,7 +20,7 @@ void report_not(JsonProblems& problems, const JsonPath& path, std::string_view e
     problems.report(path, std::string(expected) + ", got " + describe_value(value));
 }
 
-std::string field_list(std::initializer_list<std::string_view> fields) {
+std::string field_list(std::span<const std::string_view> fields) {
     std::string text;
     for (const std::string_view field : fields) {
         text.append(text.empty() ? "" : ", ").append(field);
@@ -118,7 +118,7 @@ std::uint64_t read_unsigned(const JsonValue& value, const JsonPath& path, JsonPr
 }
 
 JsonObject::JsonObject(const JsonValue& value, const JsonPath& path, JsonProblems& problems,
-                       std::initializer_list<std::string_view> fields)
+                       std::span<const std::string_view> fields)
     : object_(&value), path_(path), problems_(problems) {
     if (problems_.any()) {
         return;

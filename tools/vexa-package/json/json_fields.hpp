@@ -2,8 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -57,7 +57,7 @@ class JsonProblems {
 class JsonObject {
   public:
     JsonObject(const JsonValue& value, const JsonPath& path, JsonProblems& problems,
-               std::initializer_list<std::string_view> fields);
+               std::span<const std::string_view> fields);
 
     [[nodiscard]] std::uint32_t u32(std::string_view name);
     [[nodiscard]] std::uint64_t u64(std::string_view name);

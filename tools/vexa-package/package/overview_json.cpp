@@ -11,7 +11,7 @@ using namespace vexa_package;
 
 JsonOutput tile_json(const TileImage& tile) {
     const TileFacts facts = tile_facts(tile);
-    JsonOutput json = tile_to_json(tile, std::nullopt);
+    JsonOutput json = record_to_json(tile);
     json["segment_count"] = tile.segments.size();
     json["data_bytes"] = facts.data_bytes;
     json["memory_bytes"] = facts.memory_bytes;
@@ -22,7 +22,7 @@ JsonOutput tile_json(const TileImage& tile) {
 
 JsonOutput binding_json(const Binding& binding) {
     const BindingFacts facts = binding_facts(binding);
-    JsonOutput json = binding_to_json(binding);
+    JsonOutput json = record_to_json(binding);
     json["slice_count"] = binding.slices.size();
     json["total_bytes"] = facts.total_bytes;
     json["tiles"] = facts.tiles;
@@ -32,7 +32,7 @@ JsonOutput binding_json(const Binding& binding) {
 JsonOutput call_json(const HostCall& call) {
     const SliceTotals in = slice_totals(call.inputs, call.input_batch_ends);
     const SliceTotals out = slice_totals(call.outputs, call.output_batch_ends);
-    JsonOutput json = host_call_to_json(call);
+    JsonOutput json = record_to_json(call);
     json["input_slices"] = in.slices;
     json["input_batches"] = in.batches;
     json["input_bytes"] = in.bytes;
@@ -45,17 +45,14 @@ JsonOutput call_json(const HostCall& call) {
 }  // namespace
 
 JsonOutput inspect_json(const Application& application) {
-    JsonOutput exchange = host_exchange_to_json(application.host_exchange);
-    exchange["calls"] = list_to_json(application.host_exchange.calls, call_json);
-    return {{"compiler_version", application.compiler_version},
-            {"tiles", list_to_json(application.tiles, tile_json)},
-            {"inputs", list_to_json(application.inputs, binding_json)},
-            {"outputs", list_to_json(application.outputs, binding_json)},
-            {"weights", list_to_json(application.weights, binding_json)},
-            {"host_exchange", std::move(exchange)},
-            {"entry_points", list_to_json(application.entry_points, entry_point_to_json)},
-            {"device_config_writes",
-             list_to_json(application.device_config_writes, config_write_to_json)}};
+    // The records as dump writes them; the lists with derived figures replace theirs in place.
+    JsonOutput json = record_to_json(application);
+    json["tiles"] = list_to_json(application.tiles, tile_json);
+    json["inputs"] = list_to_json(application.inputs, binding_json);
+    json["outputs"] = list_to_json(application.outputs, binding_json);
+    json["weights"] = list_to_json(application.weights, binding_json);
+    json["host_exchange"]["calls"] = list_to_json(application.host_exchange.calls, call_json);
+    return json;
 }
 
 }  // namespace vexa_cli

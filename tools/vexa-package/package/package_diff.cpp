@@ -141,8 +141,7 @@ void diff_bindings(Changes& changes, std::string_view list, const std::vector<Bi
             changes.field(name, "bytes", fa.total_bytes, fb.total_bytes, true);
             changes.field(name, "tiles", fa.tiles, fb.tiles);
             if (a.slices.size() == b.slices.size() && a.slices != b.slices) {
-                changes.field(name, "placement", list_to_json(a.slices, region_slice_to_json),
-                              list_to_json(b.slices, region_slice_to_json));
+                changes.field(name, "placement", list_to_json(a.slices), list_to_json(b.slices));
             }
         },
         [&](const Binding& binding) { changes.removed(where(binding)); },
@@ -162,8 +161,8 @@ void diff_slices(Changes& changes, const std::string& name, std::string_view dir
                   true);
     changes.field(name, prefix + "_bytes", a.bytes, b.bytes, true);
     if (a.slices == b.slices && (old_slices != new_slices || old_ends != new_ends)) {
-        JsonOutput before = list_to_json(old_slices, host_slice_to_json);
-        JsonOutput after = list_to_json(new_slices, host_slice_to_json);
+        JsonOutput before = list_to_json(old_slices);
+        JsonOutput after = list_to_json(new_slices);
         changes.field(name, prefix + "s", before, after);
         changes.field(name, prefix + "_batch_ends", old_ends, new_ends);
     }
