@@ -17,7 +17,7 @@ struct Failure {
     std::string what;
     /// A second line for those who need more, such as the library's own error beneath a
     /// plain description; empty for none.
-    std::string detail;
+    std::string detail = {};
     /// The command line asked for something refused, such as overwriting an input.
     bool usage = false;
 };

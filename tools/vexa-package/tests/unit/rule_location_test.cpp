@@ -25,13 +25,16 @@ Application valid_application() {
     application.tiles = {
         TileImage{.physical_tile = 0,
                   .segments = {Segment{.address = 0x4c000, .memory_size = 0x100, .data = {1, 2}},
-                               Segment{.address = 0x50000, .memory_size = 0x1000}}},
+                               Segment{.address = 0x50000, .memory_size = 0x1000, .data = {}}}},
         TileImage{.physical_tile = 5,
-                  .segments = {Segment{.address = 0x4c000, .memory_size = 0x10}}},
+                  .segments = {Segment{.address = 0x4c000, .memory_size = 0x10, .data = {}}}},
     };
-    application.inputs = {Binding{.name = "x", .slices = {{0, 0x60000, 0, 0x100}}}};
-    application.outputs = {Binding{.name = "y", .slices = {{5, 0x4d000, 0, 0x40}}}};
-    application.weights = {Binding{.name = "w", .slices = {{0, 0x70000, 0, 0x20}}}};
+    application.inputs = {
+        Binding{.name = "x", .dtype = {}, .shape = {}, .slices = {{0, 0x60000, 0, 0x100}}}};
+    application.outputs = {
+        Binding{.name = "y", .dtype = {}, .shape = {}, .slices = {{5, 0x4d000, 0, 0x40}}}};
+    application.weights = {
+        Binding{.name = "w", .dtype = {}, .shape = {}, .slices = {{0, 0x70000, 0, 0x20}}}};
     application.device_config_writes = {{0, 1}, {4, 2}};
     application.host_exchange = HostExchange{
         .command_page = 0,
@@ -123,7 +126,7 @@ TEST(RuleLocation, Segments) {
     check({
         {"end beyond 32 bits",
          [](Application& a) {
-             a.tiles[1].segments[0] = {.address = 0xffffff00, .memory_size = 0x100};
+             a.tiles[1].segments[0] = {.address = 0xffffff00, .memory_size = 0x100, .data = {}};
          },
          "segment address overflow",
          "tiles[1].segments[0]: address 0xffffff00 + memory_size 0x100 ends at 0x100000000, "
@@ -146,10 +149,10 @@ TEST(RuleLocation, Segments) {
          [](Application& a) {
              auto& segments = a.tiles[0].segments;
              segments[0].data = Bytes(0x100, 1);
-             segments.push_back({.address = 0xe7000, .memory_size = 0x1000});
-             segments.push_back({.address = 0xe8000, .memory_size = 0});
-             segments.push_back({.address = 0x51000, .memory_size = 0x10});
-             segments.push_back({.address = 0x50800, .memory_size = 0});
+             segments.push_back({.address = 0xe7000, .memory_size = 0x1000, .data = {}});
+             segments.push_back({.address = 0xe8000, .memory_size = 0, .data = {}});
+             segments.push_back({.address = 0x51000, .memory_size = 0x10, .data = {}});
+             segments.push_back({.address = 0x50800, .memory_size = 0, .data = {}});
              a.tiles[1].segments[0].address = 0;
          },
          "invalid segment on tile 5",
@@ -174,9 +177,9 @@ TEST(RuleLocation, Overlaps) {
         {"first neighbours in address order, not in list order",
          [](Application& a) {
              // [1] covers [2] and [3]; [3] lies below [2], so [1] and [3] are reported.
-             a.tiles[0].segments.push_back({.address = 0x50800, .memory_size = 0x10});
-             a.tiles[0].segments.push_back({.address = 0x50400, .memory_size = 0x10});
-             a.tiles[0].segments.push_back({.address = 0x50ff8, .memory_size = 0});
+             a.tiles[0].segments.push_back({.address = 0x50800, .memory_size = 0x10, .data = {}});
+             a.tiles[0].segments.push_back({.address = 0x50400, .memory_size = 0x10, .data = {}});
+             a.tiles[0].segments.push_back({.address = 0x50ff8, .memory_size = 0, .data = {}});
          },
          "overlapping segments on tile 0: 0x50000..0x51000 and 0x50400..0x50410",
          "tiles[0].segments[1] and tiles[0].segments[3]: ranges 0x50000..0x51000 and "
@@ -184,7 +187,7 @@ TEST(RuleLocation, Overlaps) {
         {"partial overlap listed high first",
          [](Application& a) {
              a.tiles[1].segments.insert(a.tiles[1].segments.begin(),
-                                        {.address = 0x4c008, .memory_size = 0x10});
+                                        {.address = 0x4c008, .memory_size = 0x10, .data = {}});
          },
          "overlapping segments on tile 5: 0x4c000..0x4c010 and 0x4c008..0x4c018",
          "tiles[1].segments[1] and tiles[1].segments[0]: ranges 0x4c000..0x4c010 and "
@@ -420,7 +423,12 @@ TEST(RuleLocation, RandomChangesAreLocatedAtTheChangedRecord) {
     int broken_by_change = 0;
     for (int round = 0; round < 2000; ++round) {
         Application application = valid_application();
-        application.host_exchange.calls.push_back({.name = "last", .invocations = 0});
+        application.host_exchange.calls.push_back({.name = "last",
+                                                   .inputs = {},
+                                                   .outputs = {},
+                                                   .invocations = 0,
+                                                   .input_batch_ends = {},
+                                                   .output_batch_ends = {}});
         const std::uint64_t value = values[random() % values.size()];
         const Change& change = changes[random() % changes.size()];
         change.apply(application, value);
