@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "message_plans.hpp"
-#include "reference_writers.hpp"
+#include "support/reference_writers.hpp"
 #include "vexa_package/record_fields.hpp"
 #include "vexa_package/vexa_package.hpp"
 
