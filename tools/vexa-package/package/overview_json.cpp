@@ -1,61 +1,45 @@
 #include "json/json_records.hpp"
 #include "package/overview.hpp"
-#include "package/package_facts.hpp"
+#include "package/overview_tables.hpp"
 
 namespace vexa_cli {
 namespace {
 
 using namespace vexa_package;
 
-// The records as dump writes them, segment bytes left out, with the derived figures beside.
+// The records as dump writes them, segment bytes left out, with the table's figures beside.
+template <typename Record, typename Convert>
+JsonOutput records_json(const std::vector<Record>& records, Convert convert, const Table& table) {
+    JsonOutput list = list_to_json(records, convert);
+    table.merge_json(list);
+    return list;
+}
 
 JsonOutput tile_json(const TileImage& tile) {
-    const TileFacts facts = tile_facts(tile);
-    JsonOutput json = tile_to_json(tile, std::nullopt);
-    json["segment_count"] = tile.segments.size();
-    json["data_bytes"] = facts.data_bytes;
-    json["memory_bytes"] = facts.memory_bytes;
-    json["load_base"] = facts.load_base ? JsonOutput(*facts.load_base) : JsonOutput(nullptr);
-    json["image_size"] = facts.image_size;
-    return json;
-}
-
-JsonOutput binding_json(const Binding& binding) {
-    const BindingFacts facts = binding_facts(binding);
-    JsonOutput json = binding_to_json(binding);
-    json["slice_count"] = binding.slices.size();
-    json["total_bytes"] = facts.total_bytes;
-    json["tiles"] = facts.tiles;
-    return json;
-}
-
-JsonOutput call_json(const HostCall& call) {
-    const SliceTotals in = slice_totals(call.inputs, call.input_batch_ends);
-    const SliceTotals out = slice_totals(call.outputs, call.output_batch_ends);
-    JsonOutput json = host_call_to_json(call);
-    json["input_slices"] = in.slices;
-    json["input_batches"] = in.batches;
-    json["input_bytes"] = in.bytes;
-    json["output_slices"] = out.slices;
-    json["output_batches"] = out.batches;
-    json["output_bytes"] = out.bytes;
-    return json;
+    return tile_to_json(tile, std::nullopt);
 }
 
 }  // namespace
 
 JsonOutput inspect_json(const Application& application) {
-    JsonOutput exchange = host_exchange_to_json(application.host_exchange);
-    exchange["calls"] = list_to_json(application.host_exchange.calls, call_json);
+    const HostExchange& host = application.host_exchange;
+    JsonOutput exchange = host_exchange_to_json(host);
+    host_pages_table(host.pages).merge_json(exchange["pages"]);
+    host_calls_table(host.calls).merge_json(exchange["calls"]);
+    const auto bindings = [](const std::vector<Binding>& list) {
+        return records_json(list, binding_to_json, bindings_table(list));
+    };
     return {{"compiler_version", application.compiler_version},
-            {"tiles", list_to_json(application.tiles, tile_json)},
-            {"inputs", list_to_json(application.inputs, binding_json)},
-            {"outputs", list_to_json(application.outputs, binding_json)},
-            {"weights", list_to_json(application.weights, binding_json)},
+            {"tiles", records_json(application.tiles, tile_json, tiles_table(application.tiles))},
+            {"inputs", bindings(application.inputs)},
+            {"outputs", bindings(application.outputs)},
+            {"weights", bindings(application.weights)},
             {"host_exchange", std::move(exchange)},
-            {"entry_points", list_to_json(application.entry_points, entry_point_to_json)},
+            {"entry_points", records_json(application.entry_points, entry_point_to_json,
+                                          entry_points_table(application.entry_points))},
             {"device_config_writes",
-             list_to_json(application.device_config_writes, config_write_to_json)}};
+             records_json(application.device_config_writes, config_write_to_json,
+                          config_writes_table(application.device_config_writes))}};
 }
 
 }  // namespace vexa_cli
