@@ -9,8 +9,8 @@
 #include <fstream>
 #include <string>
 
-#include "allocation_counter.hpp"
 #include "fixtures.hpp"
+#include "support/allocation_counter.hpp"
 
 namespace vexa_package::bench {
 namespace {

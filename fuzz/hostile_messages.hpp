@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/wire_bytes.hpp"
 #include "vexa_package/constants.hpp"
-#include "wire_bytes.hpp"
 
 namespace vexa_package::fuzzing::hostile {
 

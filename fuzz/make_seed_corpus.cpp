@@ -21,8 +21,8 @@
 #include "application.capnp.h"
 #include "hostile_messages.hpp"
 #include "profile.capnp.h"
-#include "random_models.hpp"
-#include "sample_applications.hpp"
+#include "support/random_models.hpp"
+#include "support/sample_applications.hpp"
 
 namespace {
 

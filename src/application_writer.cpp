@@ -8,8 +8,9 @@
 //     inside its struct and is not planned. A plan that disagrees with the build still gives
 //     the right bytes, by building again with the default builder and copying, but every
 //     write then costs two builds: the tests below are what keep the plan right.
-//  3. Reference: store it in the same order in `tests/reference_writers.cpp`, which builds
-//     with Cap'n Proto's default builder, and give it values in `tests/random_models.cpp`.
+//  3. Reference: store it in the same order in `tests/support/reference_writers.cpp`, which
+//     builds with Cap'n Proto's default builder, and give it values in
+//     `tests/support/random_models.cpp`.
 //     `tests/writer_bytes_test.cpp` then compares the bytes and the plan with the reference.
 //  4. Read it back in `application_reader.cpp`, charging what it becomes against the read's
 //     budget before it is made.

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "crafted_messages.hpp"
-#include "recording_sink.hpp"
-#include "sample_applications.hpp"
+#include "support/crafted_messages.hpp"
+#include "support/recording_sink.hpp"
+#include "support/sample_applications.hpp"
+#include "support/wire_variants.capnp.h"
 #include "vexa_package/application.hpp"
-#include "wire_variants.capnp.h"
 
 namespace vexa_package {
 namespace {

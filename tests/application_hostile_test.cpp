@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
-#include "allocation_counter.hpp"
-#include "crafted_messages.hpp"
+#include "support/allocation_counter.hpp"
+#include "support/crafted_messages.hpp"
+#include "support/wire_bytes.hpp"
 #include "vexa_package/application.hpp"
-#include "wire_bytes.hpp"
 
 namespace vexa_package {
 namespace {

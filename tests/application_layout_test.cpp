@@ -5,9 +5,9 @@
 
 #include "application.capnp.h"
 
-#include "sample_applications.hpp"
+#include "support/sample_applications.hpp"
+#include "support/wire_bytes.hpp"
 #include "vexa_package/application.hpp"
-#include "wire_bytes.hpp"
 
 namespace vexa_package {
 namespace {

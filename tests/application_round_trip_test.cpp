@@ -7,8 +7,8 @@
 #include <span>
 #include <string>
 
-#include "crafted_messages.hpp"
-#include "sample_applications.hpp"
+#include "support/crafted_messages.hpp"
+#include "support/sample_applications.hpp"
 #include "vexa_package/application.hpp"
 
 namespace vexa_package {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "random_models.hpp"
+#include "support/random_models.hpp"
 #include "vexa_package/cycle_timeline.hpp"
 
 namespace vexa_package {

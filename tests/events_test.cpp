@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "sample_applications.hpp"
+#include "support/sample_applications.hpp"
 #include "vexa_package/application.hpp"
 #include "vexa_package/events.hpp"
 

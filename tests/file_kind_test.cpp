@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "random_models.hpp"
-#include "sample_applications.hpp"
+#include "support/random_models.hpp"
+#include "support/sample_applications.hpp"
 #include "vexa_package/file_kind.hpp"
 #include "vexa_package/profile.hpp"
 

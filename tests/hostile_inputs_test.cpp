@@ -8,9 +8,9 @@
 #include <string>
 
 #include "../fuzz/hostile_messages.hpp"
-#include "allocation_counter.hpp"
-#include "random_models.hpp"
-#include "sample_applications.hpp"
+#include "support/allocation_counter.hpp"
+#include "support/random_models.hpp"
+#include "support/sample_applications.hpp"
 #include "vexa_package/application.hpp"
 #include "vexa_package/profile.hpp"
 

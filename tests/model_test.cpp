@@ -5,7 +5,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "sample_applications.hpp"
+#include "support/sample_applications.hpp"
 #include "vexa_package/vexa_package.hpp"
 
 namespace vexa_package {

@@ -6,10 +6,10 @@
 #include <map>
 
 #include "../fuzz/read_invariants.hpp"
-#include "random_models.hpp"
-#include "sample_applications.hpp"
-#include "visit_agreement.hpp"
-#include "wire_bytes.hpp"
+#include "support/random_models.hpp"
+#include "support/sample_applications.hpp"
+#include "support/visit_agreement.hpp"
+#include "support/wire_bytes.hpp"
 
 namespace vexa_package {
 namespace {

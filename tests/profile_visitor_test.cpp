@@ -7,12 +7,12 @@
 
 #include <capnp/message.h>
 
-#include "allocation_counter.hpp"
-#include "crafted_messages.hpp"
 #include "profile.capnp.h"
-#include "random_models.hpp"
+#include "support/allocation_counter.hpp"
+#include "support/crafted_messages.hpp"
+#include "support/random_models.hpp"
+#include "support/visit_agreement.hpp"
 #include "vexa_package/profile_visitor.hpp"
-#include "visit_agreement.hpp"
 
 namespace vexa_package {
 namespace {

@@ -16,11 +16,11 @@
 #include <capnp/serialize.h>
 #include <kj/io.h>
 
-#include "allocation_counter.hpp"
-#include "crafted_messages.hpp"
 #include "profile.capnp.h"
+#include "support/allocation_counter.hpp"
+#include "support/crafted_messages.hpp"
+#include "support/wire_bytes.hpp"
 #include "vexa_package/profile.hpp"
-#include "wire_bytes.hpp"
 
 namespace vexa_package {
 namespace {

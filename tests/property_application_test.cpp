@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "../fuzz/read_invariants.hpp"
-#include "random_models.hpp"
-#include "sample_applications.hpp"
+#include "support/random_models.hpp"
+#include "support/sample_applications.hpp"
 
 namespace vexa_package {
 namespace {

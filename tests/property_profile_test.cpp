@@ -5,8 +5,8 @@
 #include <limits>
 
 #include "../fuzz/read_invariants.hpp"
-#include "random_models.hpp"
-#include "wire_bytes.hpp"
+#include "support/random_models.hpp"
+#include "support/wire_bytes.hpp"
 
 namespace vexa_package {
 namespace {

@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "../fuzz/hostile_messages.hpp"
-#include "allocation_counter.hpp"
-#include "child_measurement.hpp"
+#include "support/allocation_counter.hpp"
+#include "support/child_measurement.hpp"
+#include "support/wire_bytes.hpp"
 #include "vexa_package/application.hpp"
 #include "vexa_package/profile.hpp"
 #include "vexa_package/profile_visitor.hpp"
-#include "wire_bytes.hpp"
 
 namespace vexa_package {
 namespace {

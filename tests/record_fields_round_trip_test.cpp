@@ -12,7 +12,7 @@
 
 #include "distinct_values.hpp"
 #include "message_plans.hpp"
-#include "reference_writers.hpp"
+#include "support/reference_writers.hpp"
 #include "vexa_package/record_fields.hpp"
 #include "vexa_package/vexa_package.hpp"
 

@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "recording_sink.hpp"
-#include "sample_applications.hpp"
+#include "support/recording_sink.hpp"
+#include "support/sample_applications.hpp"
 #include "vexa_package/application.hpp"
 #include "vexa_package/profile.hpp"
 #include "vexa_package/profile_visitor.hpp"

@@ -5,8 +5,8 @@
 #include <thread>
 #include <vector>
 
-#include "random_models.hpp"
-#include "sample_applications.hpp"
+#include "support/random_models.hpp"
+#include "support/sample_applications.hpp"
 #include "vexa_package/application.hpp"
 #include "vexa_package/events.hpp"
 #include "vexa_package/profile.hpp"

@@ -6,8 +6,8 @@
 #include <variant>
 #include <vector>
 
-#include "recording_sink.hpp"
-#include "sample_applications.hpp"
+#include "support/recording_sink.hpp"
+#include "support/sample_applications.hpp"
 #include "vexa_package/application.hpp"
 #include "vexa_package/events.hpp"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "allocation_counter.hpp"
-#include "sample_applications.hpp"
+#include "support/allocation_counter.hpp"
+#include "support/sample_applications.hpp"
 #include "vexa_package/application.hpp"
 
 namespace vexa_package {

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "message_plans.hpp"
-#include "random_models.hpp"
-#include "reference_writers.hpp"
-#include "sample_applications.hpp"
+#include "support/random_models.hpp"
+#include "support/reference_writers.hpp"
+#include "support/sample_applications.hpp"
 
 namespace vexa_package {
 namespace {

@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "capnp_boundary.hpp"
-#include "recording_sink.hpp"
-#include "sample_applications.hpp"
+#include "support/recording_sink.hpp"
+#include "support/sample_applications.hpp"
 #include "vexa_package/application.hpp"
 #include "vexa_package/profile.hpp"
 

@@ -12,7 +12,7 @@
 #include <limits>
 #include <string>
 
-#include "sample_applications.hpp"
+#include "support/sample_applications.hpp"
 #include "vexa_package/vexa_package.hpp"
 
 namespace {

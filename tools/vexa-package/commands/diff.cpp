@@ -1,4 +1,3 @@
-#include <limits>
 #include <memory>
 
 #include "cli/command.hpp"
@@ -7,7 +6,7 @@
 #include "io/file_io.hpp"
 #include "io/loading.hpp"
 #include "json/json_text.hpp"
-#include "output/text_format.hpp"
+#include "output/table.hpp"
 #include "package/package_diff.hpp"
 
 namespace vexa_cli {
@@ -35,65 +34,69 @@ std::string_view kind_name(PackageChange::Kind kind) {
     return "changed";
 }
 
-// New minus old as "+16" or "-16"; both are unsigned 64-bit, so the sign is kept apart.
-std::string delta_text(const PackageChange& change) {
-    const auto old_value = change.old_value.get<std::uint64_t>();
-    const auto new_value = change.new_value.get<std::uint64_t>();
-    return new_value >= old_value ? "+" + std::to_string(new_value - old_value)
-                                  : "-" + std::to_string(old_value - new_value);
+// Columns of a change; those past `change` are empty for added and removed records.
+enum ChangeColumn : std::size_t { WHERE, CHANGE, FIELD, OLD, NEW, DELTA };
+
+// An address or a word is an integer shown in hexadecimal; any other value as its JSON.
+Cell value_cell(const PackageChange& change, const JsonOutput& value) {
+    return change.hex ? Cell(value.get<std::uint64_t>()) : Cell(value);
 }
 
-// A number when it fits a signed 64-bit integer, else the text.
-JsonOutput delta_json(const PackageChange& change) {
-    const auto old_value = change.old_value.get<std::uint64_t>();
-    const auto new_value = change.new_value.get<std::uint64_t>();
-    constexpr auto LARGEST = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-    const std::uint64_t magnitude =
-        new_value >= old_value ? new_value - old_value : old_value - new_value;
-    if (magnitude > LARGEST) {
-        return delta_text(change);
-    }
-    const auto value = static_cast<std::int64_t>(magnitude);
-    return new_value >= old_value ? value : -value;
-}
-
-std::string value_text(const PackageChange& change, const JsonOutput& value) {
-    return change.hex ? hex_number(value.get<std::uint64_t>()) : value.dump();
-}
-
-std::string diff_text(const std::vector<PackageChange>& changes) {
-    std::string out;
+Table changes_table(const std::vector<PackageChange>& changes) {
+    const auto optional = [](Column column) {
+        column.omit_empty = true;
+        return column;
+    };
+    Table table{.columns = {{.name = "where",
+                             .header = "where",
+                             .align = Column::Align::Left,
+                             .if_empty = "package"},
+                            label_column("change", "change", TextStyle::Plain),
+                            optional(label_column("field", "field", TextStyle::Plain)),
+                            optional(figure_column("old", "old", TextStyle::Hex)),
+                            optional(figure_column("new", "new", TextStyle::Hex)),
+                            optional(figure_column("delta", "delta"))},
+                .rows = {}};
     for (const PackageChange& change : changes) {
-        out.append(change.where.empty() ? "package" : change.where).append(": ");
-        if (change.kind != PackageChange::Kind::Changed) {
-            out.append(kind_name(change.kind)).append("\n");
+        Table::Row& row = table.rows.emplace_back(Table::Row{
+            change.where, std::string(kind_name(change.kind)), Cell(), Cell(), Cell(), Cell()});
+        if (change.kind == PackageChange::Kind::Changed) {
+            row[FIELD] = change.field;
+            row[OLD] = value_cell(change, change.old_value);
+            row[NEW] = value_cell(change, change.new_value);
+            if (change.has_delta) {
+                row[DELTA] = Difference{.from = change.old_value.get<std::uint64_t>(),
+                                        .to = change.new_value.get<std::uint64_t>()};
+            }
+        }
+    }
+    return table;
+}
+
+// One line per change: "where: added", or "where: field old -> new (delta)".
+std::string diff_text(const Table& table) {
+    std::string out;
+    for (const Table::Row& row : table.rows) {
+        const auto text = [&](ChangeColumn column) {
+            return cell_text(table.columns[column], row[column]);
+        };
+        out.append(text(WHERE)).append(": ");
+        if (std::holds_alternative<std::monostate>(row[FIELD])) {
+            out.append(text(CHANGE)).append("\n");
             continue;
         }
-        out.append(change.field).append(" ").append(value_text(change, change.old_value));
-        out.append(" -> ").append(value_text(change, change.new_value));
-        if (change.has_delta) {
-            out.append(" (").append(delta_text(change)).append(")");
+        out.append(text(FIELD)).append(" ").append(text(OLD));
+        out.append(" -> ").append(text(NEW));
+        if (!std::holds_alternative<std::monostate>(row[DELTA])) {
+            out.append(" (").append(text(DELTA)).append(")");
         }
         out.append("\n");
     }
     return out;
 }
 
-JsonOutput diff_json(const std::vector<PackageChange>& changes) {
-    JsonOutput list = JsonOutput::array();
-    for (const PackageChange& change : changes) {
-        JsonOutput entry{{"where", change.where}, {"change", kind_name(change.kind)}};
-        if (change.kind == PackageChange::Kind::Changed) {
-            entry["field"] = change.field;
-            entry["old"] = change.old_value;
-            entry["new"] = change.new_value;
-            if (change.has_delta) {
-                entry["delta"] = delta_json(change);
-            }
-        }
-        list.push_back(std::move(entry));
-    }
-    return {{"equal", changes.empty()}, {"changes", std::move(list)}};
+JsonOutput diff_json(const Table& table) {
+    return {{"equal", table.rows.empty()}, {"changes", table.json()}};
 }
 
 int run_diff(const DiffOptions& options) {
@@ -108,7 +111,8 @@ int run_diff(const DiffOptions& options) {
         return EXIT_TROUBLE;
     }
     const std::vector<PackageChange> changes = package_diff(*old_package, *new_package);
-    print(options.json ? json_text(diff_json(changes), false) : diff_text(changes));
+    const Table table = changes_table(changes);
+    print(options.json ? json_text(diff_json(table), false) : diff_text(table));
     return changes.empty() ? EXIT_OK : EXIT_DIFFERENT;
 }
 

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <memory>
 
@@ -10,8 +9,7 @@
 #include "io/file_io.hpp"
 #include "io/loading.hpp"
 #include "json/json_text.hpp"
-#include "output/csv.hpp"
-#include "output/tables.hpp"
+#include "output/table.hpp"
 #include "profile/sample_filter.hpp"
 #include "profile/timeline_report.hpp"
 
@@ -65,9 +63,6 @@ struct DiffRow {
     [[nodiscard]] std::uint64_t magnitude() const {
         return now.cycles >= base.cycles ? now.cycles - base.cycles : base.cycles - now.cycles;
     }
-    [[nodiscard]] std::string delta() const {
-        return (now.cycles >= base.cycles ? "+" : "-") + std::to_string(magnitude());
-    }
     [[nodiscard]] std::optional<double> ratio() const {
         if (base.cycles == 0) {
             return std::nullopt;
@@ -85,83 +80,42 @@ std::expected<Aggregates, Failure> aggregate(const std::string& path, SampleFilt
     return aggregates;
 }
 
-std::string ratio_text(const DiffRow& row) {
-    const auto ratio = row.ratio();
-    if (!ratio) {
-        return "-";
+// The rows with the change (new - base) and the ratio new / base, none when base is 0.
+Table diff_table(const std::vector<DiffRow>& rows) {
+    Table table{.columns = {label_column("group", "group", TextStyle::Plain),
+                            {.name = "name",
+                             .header = "name",
+                             .align = Column::Align::Left,
+                             .if_empty = "(none)"},
+                            figure_column("base_cycles", "base cycles"),
+                            figure_column("new_cycles", "new cycles"),
+                            figure_column("delta_cycles", "delta"),
+                            {.name = "ratio", .header = "ratio", .decimals = 3},
+                            figure_column("base_samples", "base samples"),
+                            figure_column("new_samples", "new samples"),
+                            text_only(figure_column("delta_samples", "delta samples"))},
+                .rows = {}};
+    for (const DiffRow& row : rows) {
+        const auto ratio = row.ratio();
+        table.rows.push_back({row.key.first, row.key.second, row.base.cycles, row.now.cycles,
+                              Difference{.from = row.base.cycles, .to = row.now.cycles},
+                              ratio ? Cell(*ratio) : Cell(), row.base.samples, row.now.samples,
+                              Difference{.from = row.base.samples, .to = row.now.samples}});
     }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", *ratio);
-    return text;
-}
-
-std::string signed_count(std::uint64_t base, std::uint64_t now) {
-    return now >= base ? "+" + std::to_string(now - base) : "-" + std::to_string(base - now);
+    return table;
 }
 
 std::string diff_text(const std::vector<DiffRow>& rows, std::size_t hidden) {
-    Table table({{"group", Table::Align::Left},
-                 {"name", Table::Align::Left},
-                 {"base cycles", Table::Align::Right},
-                 {"new cycles", Table::Align::Right},
-                 {"delta", Table::Align::Right},
-                 {"ratio", Table::Align::Right},
-                 {"base samples", Table::Align::Right},
-                 {"new samples", Table::Align::Right},
-                 {"delta samples", Table::Align::Right}});
-    for (const DiffRow& row : rows) {
-        table.add_row({row.key.first, row.key.second.empty() ? "(none)" : row.key.second,
-                       std::to_string(row.base.cycles), std::to_string(row.now.cycles), row.delta(),
-                       ratio_text(row), std::to_string(row.base.samples),
-                       std::to_string(row.now.samples),
-                       signed_count(row.base.samples, row.now.samples)});
-    }
     std::string out;
-    table.render(out, "");
+    diff_table(rows).render_text(out, "");
     if (hidden != 0) {
         out.append("(").append(std::to_string(hidden)).append(" smaller changes hidden)\n");
     }
     return out;
 }
 
-std::string diff_csv(const std::vector<DiffRow>& rows) {
-    std::string out;
-    append_csv_row(
-        out, std::vector<std::string>{"group", "name", "base_cycles", "new_cycles", "delta_cycles",
-                                      "ratio", "base_samples", "new_samples"});
-    for (const DiffRow& row : rows) {
-        const auto ratio = row.ratio();
-        char ratio_text[32] = "";
-        if (ratio) {
-            std::snprintf(ratio_text, sizeof ratio_text, "%.17g", *ratio);
-        }
-        const std::string delta = row.delta();
-        append_csv_row(out, std::vector<std::string>{
-                                row.key.first, row.key.second, std::to_string(row.base.cycles),
-                                std::to_string(row.now.cycles),
-                                delta[0] == '+' ? delta.substr(1) : delta, ratio_text,
-                                std::to_string(row.base.samples), std::to_string(row.now.samples)});
-    }
-    return out;
-}
-
 JsonOutput diff_json(const std::vector<DiffRow>& rows, std::uint64_t base, std::uint64_t now) {
-    JsonOutput list = JsonOutput::array();
-    for (const DiffRow& row : rows) {
-        const auto ratio = row.ratio();
-        // Cycle totals stay far below 2^63, so the difference fits a signed integer.
-        const auto delta =
-            static_cast<std::int64_t>(row.now.cycles) - static_cast<std::int64_t>(row.base.cycles);
-        list.push_back({{"group", row.key.first},
-                        {"name", row.key.second},
-                        {"base_cycles", row.base.cycles},
-                        {"new_cycles", row.now.cycles},
-                        {"delta_cycles", delta},
-                        {"ratio", ratio ? JsonOutput(*ratio) : JsonOutput(nullptr)},
-                        {"base_samples", row.base.samples},
-                        {"new_samples", row.now.samples}});
-    }
-    return {{"base_cycles", base}, {"new_cycles", now}, {"rows", std::move(list)}};
+    return {{"base_cycles", base}, {"new_cycles", now}, {"rows", diff_table(rows).json()}};
 }
 
 int run_profile_diff(const ProfileDiffOptions& options) {
@@ -178,7 +132,7 @@ int run_profile_diff(const ProfileDiffOptions& options) {
     }
     std::map<Key, DiffRow> merged;
     for (const auto& [key, totals] : base->totals) {
-        merged[key] = {.key = key, .base = totals};
+        merged[key] = {.key = key, .base = totals, .now = {}};
     }
     for (const auto& [key, totals] : now->totals) {
         DiffRow& row = merged[key];
@@ -204,7 +158,7 @@ int run_profile_diff(const ProfileDiffOptions& options) {
         return a.key < b.key;
     });
     if (options.csv) {
-        print(diff_csv(rows));
+        print(diff_table(rows).csv());
     } else if (options.json) {
         print(json_text(diff_json(rows, base->cycles, now->cycles), false));
     } else {
@@ -226,10 +180,7 @@ CommandAction declare_profile_diff(CLI::App& command) {
         ->capture_default_str()
         ->type_name("PERCENT");
     CLI::Option* json = command.add_flag("--json", options->json, "The rows as JSON");
-    command
-        .add_flag("--csv", options->csv,
-                  "The rows as CSV: group,name,base_cycles,new_cycles,delta_cycles,ratio,"
-                  "base_samples,new_samples")
+    command.add_flag("--csv", options->csv, "The rows as CSV: " + diff_table({}).csv_names())
         ->excludes(json);
     add_filter_options(command, options->filter);
     footer(command,

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 
 #include "cli/command.hpp"
@@ -9,16 +8,13 @@
 #include "io/file_io.hpp"
 #include "io/loading.hpp"
 #include "json/json_text.hpp"
-#include "output/csv.hpp"
-#include "output/tables.hpp"
+#include "output/table.hpp"
 #include "output/text_format.hpp"
 #include "profile/profile_statistics.hpp"
 #include "profile/timeline_report.hpp"
 
 namespace vexa_cli {
 namespace {
-
-using Align = Table::Align;
 
 struct SummaryOptions {
     std::string report;
@@ -40,12 +36,6 @@ std::string clock_text(std::uint64_t clock_hz) {
     return frequency_text(clock_hz) + " (" + std::to_string(clock_hz) + " Hz)";
 }
 
-std::string mean_text(double mean) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", mean);
-    return text;
-}
-
 // Busy cycles over the covered time of the report, so tiles compare on one timeline.
 std::optional<double> busy_fraction(const TileStatistics& tile, std::uint64_t covered) {
     if (covered == 0) {
@@ -54,106 +44,13 @@ std::optional<double> busy_fraction(const TileStatistics& tile, std::uint64_t co
     return static_cast<double>(tile.busy_cycles()) / static_cast<double>(covered);
 }
 
-void tiles_table(std::string& out, const ProfileStatistics& statistics) {
-    out.append(
-        "\nshare of cycles by kind, per tile; busy: cycles not Idle over the covered time\n");
-    std::vector<Table::Column> columns{{"tile", Align::Right},
-                                       {"samples", Align::Right},
-                                       {"cycles", Align::Right},
-                                       {"span cycles", Align::Right}};
-    for (const auto kind : STEP_KINDS) {
-        columns.push_back({std::string(to_string(kind)), Align::Right});
-    }
-    columns.push_back({"busy", Align::Right});
-    Table table(std::move(columns));
-    const auto add_shares = [](std::vector<std::string>& row,
-                               const std::array<std::uint64_t, 4>& cycles, std::uint64_t total) {
-        for (const std::uint64_t kind_cycles : cycles) {
-            row.push_back(percent(kind_cycles, total));
-        }
-    };
-    for (const TileStatistics& tile : statistics.tiles) {
-        std::vector<std::string> row{std::to_string(tile.physical_tile),
-                                     std::to_string(tile.samples), std::to_string(tile.cycles),
-                                     std::to_string(tile.span())};
-        add_shares(row, tile.kind_cycles, tile.cycles);
-        row.push_back(percent(tile.busy_cycles(), statistics.covered));
-        table.add_row(std::move(row));
-    }
-    std::vector<std::string> all{"all", std::to_string(statistics.samples),
-                                 std::to_string(statistics.cycles),
-                                 std::to_string(statistics.covered)};
-    add_shares(all, statistics.kind_cycles, statistics.cycles);
-    all.push_back("");
-    table.add_row(std::move(all));
-    table.render(out, "  ");
+Cell optional_cell(const std::optional<std::uint64_t>& value) {
+    return value ? Cell(*value) : Cell();
 }
 
-void ranking_table(std::string& out, std::string_view what,
-                   const std::vector<DurationStatistics>& entries,
-                   const ProfileStatistics& statistics, std::size_t shown) {
-    out.append("\n").append(what).append("s with the most cycles");
-    if (entries.size() > shown) {
-        out.append(" (top ").append(std::to_string(shown)).append(" of ");
-        out.append(std::to_string(entries.size())).append(")");
-    }
-    out.append("\n");
-    Table table({{std::string(what), Align::Left},
-                 {"samples", Align::Right},
-                 {"cycles", Align::Right},
-                 {"share", Align::Right},
-                 {"time", Align::Right},
-                 {"mean", Align::Right},
-                 {"min", Align::Right},
-                 {"p50", Align::Right},
-                 {"p90", Align::Right},
-                 {"p99", Align::Right},
-                 {"max", Align::Right}});
-    for (std::size_t i = 0; i < shown; ++i) {
-        const DurationStatistics& entry = entries[i];
-        table.add_row(
-            {entry.name.empty() ? "(none)" : printable(entry.name), std::to_string(entry.samples),
-             std::to_string(entry.cycles), percent(entry.cycles, statistics.cycles),
-             time_text(entry.cycles, statistics.clock_hz), mean_text(entry.mean()),
-             std::to_string(entry.min), std::to_string(entry.p50), std::to_string(entry.p90),
-             std::to_string(entry.p99), std::to_string(entry.max)});
-    }
-    table.render(out, "  ");
-}
-
-std::size_t shown(const std::vector<DurationStatistics>& entries, std::size_t top) {
-    return top == 0 ? entries.size() : std::min(top, entries.size());
-}
-
-std::string summary_text(const ProfileStatistics& statistics, std::string_view name,
-                         std::size_t top) {
-    std::string out;
-    Table facts({{"", Align::Left}, {"", Align::Left}});
-    facts.add_row({"report", std::string(name)});
-    facts.add_row({"clock", clock_text(statistics.clock_hz)});
-    facts.add_row({"tiles", std::to_string(statistics.tiles.size())});
-    facts.add_row({"samples", std::to_string(statistics.samples)});
-    if (statistics.span) {
-        facts.add_row({"start", "cycle " + std::to_string(statistics.span->first_start) +
-                                    " on the device timeline"});
-    }
-    std::string covered = std::to_string(statistics.covered) + " cycles";
-    if (statistics.clock_hz != 0) {
-        covered += ", " + time_text(statistics.covered, statistics.clock_hz);
-    }
-    facts.add_row({"covered", covered + " (earliest start to latest end)"});
-    facts.add_row({"busy", std::to_string(statistics.cycles) + " cycles in samples"});
-    facts.render(out, "", false);
-    tiles_table(out, statistics);
-    ranking_table(out, "kernel", statistics.kernels, statistics, shown(statistics.kernels, top));
-    ranking_table(out, "operation", statistics.operations, statistics,
-                  shown(statistics.operations, top));
-    return out;
-}
-
-JsonOutput seconds_json(std::uint64_t cycles, std::uint64_t clock_hz) {
+Cell seconds_cell(std::uint64_t cycles, std::uint64_t clock_hz) {
     const auto seconds = cycles_to_seconds(cycles, clock_hz);
-    return seconds ? JsonOutput(*seconds) : JsonOutput(nullptr);
+    return seconds ? Cell(*seconds) : Cell();
 }
 
 JsonOutput kinds_json(const std::array<std::uint64_t, 4>& cycles) {
@@ -162,6 +59,139 @@ JsonOutput kinds_json(const std::array<std::uint64_t, 4>& cycles) {
         kinds[std::string(to_string(kind))] = cycles[kind_index(kind)];
     }
     return kinds;
+}
+
+// Text shows each kind's share of the cycles, JSON the cycles by kind.
+Table tiles_table(const ProfileStatistics& statistics) {
+    Table table{.columns = {figure_column("physical_tile", "tile"),
+                            figure_column("samples", "samples"), figure_column("cycles", "cycles"),
+                            json_only("first_start"), json_only("last_end"),
+                            figure_column("span_cycles", "span cycles"), json_only("span_seconds")},
+                .rows = {}};
+    for (const auto kind : STEP_KINDS) {
+        const std::string name(to_string(kind));
+        table.columns.push_back(text_only(figure_column(name, name)));
+    }
+    table.columns.push_back(json_only("cycles_by_kind"));
+    table.columns.push_back(figure_column("busy_cycles", "busy"));
+    table.columns.push_back(json_only("busy_fraction"));
+    const auto add_shares = [](Table::Row& row, const std::array<std::uint64_t, 4>& cycles,
+                               std::uint64_t total) {
+        for (const std::uint64_t kind_cycles : cycles) {
+            row.emplace_back(Share{.part = kind_cycles, .whole = total});
+        }
+    };
+    for (const TileStatistics& tile : statistics.tiles) {
+        const auto busy = busy_fraction(tile, statistics.covered);
+        Table::Row row{std::uint64_t{tile.physical_tile},
+                       tile.samples,
+                       tile.cycles,
+                       optional_cell(tile.first_start),
+                       tile.first_start ? Cell(tile.last_end) : Cell(),
+                       tile.span(),
+                       seconds_cell(tile.span(), statistics.clock_hz)};
+        add_shares(row, tile.kind_cycles, tile.cycles);
+        row.emplace_back(kinds_json(tile.kind_cycles));
+        row.emplace_back(Share{.part = tile.busy_cycles(), .whole = statistics.covered});
+        row.push_back(busy ? Cell(*busy) : Cell());
+        table.rows.push_back(std::move(row));
+    }
+    Table::Row all{std::string("all"),
+                   statistics.samples,
+                   statistics.cycles,
+                   Cell(),
+                   Cell(),
+                   statistics.covered,
+                   Cell()};
+    add_shares(all, statistics.kind_cycles, statistics.cycles);
+    all.insert(all.end(), {Cell(), Cell(std::string()), Cell()});
+    table.totals.push_back(std::move(all));
+    return table;
+}
+
+// `group` names the rows in CSV, where kernels and operations share one table, and heads the
+// name column in text.
+Table ranking_table(const std::string& group, const std::vector<DurationStatistics>& entries,
+                    const ProfileStatistics& statistics, std::size_t shown) {
+    Table table{.columns = {{.name = "group", .header = "", .in_text = false, .in_json = false},
+                            {.name = "name",
+                             .header = group,
+                             .align = Column::Align::Left,
+                             .style = TextStyle::Escaped,
+                             .if_empty = "(none)"},
+                            figure_column("samples", "samples"),
+                            figure_column("cycles", "cycles"),
+                            text_only(figure_column("share", "share")),
+                            {.name = "seconds",
+                             .header = "time",
+                             .style = TextStyle::Seconds,
+                             .in_csv = false},
+                            {.name = "mean", .header = "mean", .decimals = 1},
+                            figure_column("min", "min"),
+                            figure_column("p50", "p50"),
+                            figure_column("p90", "p90"),
+                            figure_column("p99", "p99"),
+                            figure_column("max", "max")},
+                .rows = {}};
+    for (std::size_t i = 0; i < shown; ++i) {
+        const DurationStatistics& entry = entries[i];
+        table.rows.push_back({group, entry.name, entry.samples, entry.cycles,
+                              Share{.part = entry.cycles, .whole = statistics.cycles},
+                              seconds_cell(entry.cycles, statistics.clock_hz), entry.mean(),
+                              std::uint64_t{entry.min}, std::uint64_t{entry.p50},
+                              std::uint64_t{entry.p90}, std::uint64_t{entry.p99},
+                              std::uint64_t{entry.max}});
+    }
+    return table;
+}
+
+std::size_t shown(const std::vector<DurationStatistics>& entries, std::size_t top) {
+    return top == 0 ? entries.size() : std::min(top, entries.size());
+}
+
+void ranking_section(std::string& out, const std::string& what,
+                     const std::vector<DurationStatistics>& entries,
+                     const ProfileStatistics& statistics, std::size_t top) {
+    const std::size_t count = shown(entries, top);
+    out.append("\n").append(what).append("s with the most cycles");
+    if (entries.size() > count) {
+        out.append(" (top ").append(std::to_string(count)).append(" of ");
+        out.append(std::to_string(entries.size())).append(")");
+    }
+    out.append("\n");
+    ranking_table(what, entries, statistics, count).render_text(out, "  ");
+}
+
+std::string summary_text(const ProfileStatistics& statistics, std::string_view name,
+                         std::size_t top) {
+    std::vector<std::pair<std::string, std::string>> facts{
+        {"report", std::string(name)},
+        {"clock", clock_text(statistics.clock_hz)},
+        {"tiles", std::to_string(statistics.tiles.size())},
+        {"samples", std::to_string(statistics.samples)}};
+    if (statistics.span) {
+        facts.emplace_back("start", "cycle " + std::to_string(statistics.span->first_start) +
+                                        " on the device timeline");
+    }
+    std::string covered = std::to_string(statistics.covered) + " cycles";
+    if (statistics.clock_hz != 0) {
+        covered += ", " + time_text(statistics.covered, statistics.clock_hz);
+    }
+    facts.emplace_back("covered", covered + " (earliest start to latest end)");
+    facts.emplace_back("busy", std::to_string(statistics.cycles) + " cycles in samples");
+    std::string out;
+    fact_list(std::move(facts)).render_text(out, "", false);
+    out.append(
+        "\nshare of cycles by kind, per tile; busy: cycles not Idle over the covered time\n");
+    tiles_table(statistics).render_text(out, "  ");
+    ranking_section(out, "kernel", statistics.kernels, statistics, top);
+    ranking_section(out, "operation", statistics.operations, statistics, top);
+    return out;
+}
+
+JsonOutput seconds_json(std::uint64_t cycles, std::uint64_t clock_hz) {
+    const auto seconds = cycles_to_seconds(cycles, clock_hz);
+    return seconds ? JsonOutput(*seconds) : JsonOutput(nullptr);
 }
 
 JsonOutput optional_json(const std::optional<std::uint64_t>& value) {
@@ -178,41 +208,11 @@ JsonOutput anomaly_json(const vexa_package::TimelineAnomaly& anomaly) {
     return out;
 }
 
-JsonOutput ranking_json(const std::vector<DurationStatistics>& entries, std::size_t count,
-                        std::uint64_t clock_hz) {
-    JsonOutput list = JsonOutput::array();
-    for (std::size_t i = 0; i < count; ++i) {
-        const DurationStatistics& entry = entries[i];
-        list.push_back({{"name", entry.name},
-                        {"samples", entry.samples},
-                        {"cycles", entry.cycles},
-                        {"seconds", seconds_json(entry.cycles, clock_hz)},
-                        {"mean", entry.mean()},
-                        {"min", entry.min},
-                        {"p50", entry.p50},
-                        {"p90", entry.p90},
-                        {"p99", entry.p99},
-                        {"max", entry.max}});
-    }
-    return list;
-}
-
 JsonOutput summary_json(const ProfileStatistics& statistics, std::size_t top) {
-    JsonOutput tiles = JsonOutput::array();
-    for (const TileStatistics& tile : statistics.tiles) {
-        const auto busy = busy_fraction(tile, statistics.covered);
-        tiles.push_back(
-            {{"physical_tile", tile.physical_tile},
-             {"samples", tile.samples},
-             {"cycles", tile.cycles},
-             {"first_start", optional_json(tile.first_start)},
-             {"last_end", tile.first_start ? JsonOutput(tile.last_end) : JsonOutput(nullptr)},
-             {"span_cycles", tile.span()},
-             {"span_seconds", seconds_json(tile.span(), statistics.clock_hz)},
-             {"cycles_by_kind", kinds_json(tile.kind_cycles)},
-             {"busy_cycles", tile.busy_cycles()},
-             {"busy_fraction", busy ? JsonOutput(*busy) : JsonOutput(nullptr)}});
-    }
+    const auto ranking = [&](const std::string& group,
+                             const std::vector<DurationStatistics>& entries) {
+        return ranking_table(group, entries, statistics, shown(entries, top)).json();
+    };
     return {
         {"clock_hz", statistics.clock_hz},
         {"tile_count", statistics.tiles.size()},
@@ -229,34 +229,21 @@ JsonOutput summary_json(const ProfileStatistics& statistics, std::size_t top) {
          {{"backwards", anomaly_json(statistics.anomalies.backwards)},
           {"ambiguous", anomaly_json(statistics.anomalies.ambiguous)},
           {"out_of_range", anomaly_json(statistics.anomalies.out_of_range)}}},
-        {"tiles", std::move(tiles)},
+        {"tiles", tiles_table(statistics).json()},
         {"kernel_count", statistics.kernels.size()},
-        {"kernels",
-         ranking_json(statistics.kernels, shown(statistics.kernels, top), statistics.clock_hz)},
+        {"kernels", ranking("kernel", statistics.kernels)},
         {"operation_count", statistics.operations.size()},
-        {"operations", ranking_json(statistics.operations, shown(statistics.operations, top),
-                                    statistics.clock_hz)}};
+        {"operations", ranking("operation", statistics.operations)}};
 }
 
+// Kernels and operations in one table, told apart by the group column.
 std::string summary_csv(const ProfileStatistics& statistics, std::size_t top) {
-    std::string out;
-    append_csv_row(out, std::vector<std::string>{"group", "name", "samples", "cycles", "mean",
-                                                 "min", "p50", "p90", "p99", "max"});
-    const auto rows = [&](std::string_view group, const std::vector<DurationStatistics>& entries) {
-        for (std::size_t i = 0; i < shown(entries, top); ++i) {
-            const DurationStatistics& entry = entries[i];
-            char mean[32];
-            std::snprintf(mean, sizeof mean, "%.17g", entry.mean());
-            append_csv_row(out, std::vector<std::string>{
-                                    std::string(group), entry.name, std::to_string(entry.samples),
-                                    std::to_string(entry.cycles), mean, std::to_string(entry.min),
-                                    std::to_string(entry.p50), std::to_string(entry.p90),
-                                    std::to_string(entry.p99), std::to_string(entry.max)});
-        }
-    };
-    rows("kernel", statistics.kernels);
-    rows("operation", statistics.operations);
-    return out;
+    Table table =
+        ranking_table("kernel", statistics.kernels, statistics, shown(statistics.kernels, top));
+    Table operations = ranking_table("operation", statistics.operations, statistics,
+                                     shown(statistics.operations, top));
+    std::ranges::move(operations.rows, std::back_inserter(table.rows));
+    return table.csv();
 }
 
 int run_profile_summary(const SummaryOptions& options) {
@@ -285,8 +272,8 @@ CommandAction declare_profile_summary(CLI::App& command) {
     CLI::Option* json = command.add_flag("--json", options->json, "The same figures as JSON");
     command
         .add_flag("--csv", options->csv,
-                  "The kernel and operation figures as CSV: group,name,samples,cycles,mean,min,"
-                  "p50,p90,p99,max")
+                  "The kernel and operation figures as CSV: " +
+                      ranking_table("kernel", {}, ProfileStatistics{}, 0).csv_names())
         ->excludes(json);
     command.add_option("--top", options->top, "How many kernels and operations to list (0: all)")
         ->check(CLI::Range(std::size_t{0}, std::size_t{1000000}))

@@ -6,7 +6,7 @@
 #include "io/file_io.hpp"
 #include "io/loading.hpp"
 #include "json/json_text.hpp"
-#include "output/tables.hpp"
+#include "output/table.hpp"
 #include "output/text_format.hpp"
 #include "package/package_size.hpp"
 
@@ -31,14 +31,15 @@ std::string bytes_text(std::uint64_t bytes, std::uint64_t whole) {
 
 std::string size_text(const PackageSize& size, std::string_view name, std::string_view by) {
     std::string out;
-    Table facts({{"", Table::Align::Left}, {"", Table::Align::Left}});
-    facts.add_row({"package", std::string(name)});
-    facts.add_row({"file", std::to_string(size.file_bytes) + " bytes"});
-    facts.add_row({"segment data", bytes_text(size.payload_bytes, size.file_bytes)});
-    facts.add_row({"overhead", bytes_text(size.overhead_bytes, size.file_bytes) +
-                                   " (framing, header, names and records)"});
-    facts.add_row({"tile memory", std::to_string(size.memory_bytes) + " bytes in segments"});
-    facts.render(out, "", false);
+    const Table facts = fact_list({
+        {"package", std::string(name)},
+        {"file", std::to_string(size.file_bytes) + " bytes"},
+        {"segment data", bytes_text(size.payload_bytes, size.file_bytes)},
+        {"overhead", bytes_text(size.overhead_bytes, size.file_bytes) +
+                         " (framing, header, names and records)"},
+        {"tile memory", std::to_string(size.memory_bytes) + " bytes in segments"},
+    });
+    facts.render_text(out, "", false);
     out.append("\nsegments by flags\n");
     size.flags.render_text(out, "  ");
     out.append("\nbindings\n");
@@ -106,10 +107,11 @@ CommandAction declare_size(CLI::App& command) {
            "and bytes placed in tile memory) and the host exchange, then one row per tile,\n"
            "segment or binding, the largest first (by data bytes, or binding bytes).\n"
            "CSV columns, in this order:\n"
-           "  --by tile     tile,segments,data_bytes,memory_bytes,binding_slices,binding_bytes\n"
-           "  --by segment  tile,segment,address,flags,data_bytes,memory_bytes\n"
-           "  --by binding  list,name,dtype,slices,bytes,tiles\n"
-           "Example: vexa-package size app.vxpkg --by segment -n 10");
+           "  --by tile     " +
+               size_csv_columns(SizeBy::Tile) + "\n  --by segment  " +
+               size_csv_columns(SizeBy::Segment) + "\n  --by binding  " +
+               size_csv_columns(SizeBy::Binding) +
+               "\nExample: vexa-package size app.vxpkg --by segment -n 10");
     return [options, by] {
         options->by = size_by(*by);
         return run_size(*options, *by);

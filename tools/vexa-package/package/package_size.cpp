@@ -13,14 +13,22 @@ namespace vexa_cli {
 namespace {
 
 using namespace vexa_package;
-using Cell = Breakdown::Cell;
+
+// Size tables use the CSV and JSON key as the text heading too.
+Column figure(const std::string& name, TextStyle style = TextStyle::Plain) {
+    return figure_column(name, name, style);
+}
+
+Column text(const std::string& name) {
+    return label_column(name, name);
+}
 
 std::uint64_t number(const Cell& cell) {
     return std::get<std::uint64_t>(cell);
 }
 
 // Largest first by the given columns, then in stored order, so equal rows keep their place.
-void sort_rows(Breakdown& table, std::size_t first_key, std::size_t second_key) {
+void sort_rows(Table& table, std::size_t first_key, std::size_t second_key) {
     std::vector<std::size_t> order(table.rows.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     const auto keys = [&](std::size_t row) {
@@ -29,7 +37,7 @@ void sort_rows(Breakdown& table, std::size_t first_key, std::size_t second_key) 
     std::ranges::sort(order, [&](std::size_t a, std::size_t b) {
         return std::tuple_cat(keys(b), std::tuple(a)) < std::tuple_cat(keys(a), std::tuple(b));
     });
-    std::vector<std::vector<Cell>> sorted;
+    std::vector<Table::Row> sorted;
     sorted.reserve(order.size());
     for (const std::size_t row : order) {
         sorted.push_back(std::move(table.rows[row]));
@@ -37,14 +45,11 @@ void sort_rows(Breakdown& table, std::size_t first_key, std::size_t second_key) 
     table.rows = std::move(sorted);
 }
 
-Breakdown by_tile(const Application& application) {
-    Breakdown table{{{"tile"},
-                     {"segments"},
-                     {"data_bytes"},
-                     {"memory_bytes"},
-                     {"binding_slices"},
-                     {"binding_bytes"}},
-                    {}};
+Table by_tile(const Application& application) {
+    Table table{
+        .columns = {figure("tile"), figure("segments"), figure("data_bytes"),
+                    figure("memory_bytes"), figure("binding_slices"), figure("binding_bytes")},
+        .rows = {}};
     std::map<std::uint32_t, std::pair<std::uint64_t, std::uint64_t>> placed;
     for (const auto* list : {&application.inputs, &application.outputs, &application.weights}) {
         for (const Binding& binding : *list) {
@@ -65,14 +70,11 @@ Breakdown by_tile(const Application& application) {
     return table;
 }
 
-Breakdown by_segment(const Application& application) {
-    Breakdown table{{{"tile"},
-                     {"segment"},
-                     {"address", true},
-                     {"flags", true},
-                     {"data_bytes"},
-                     {"memory_bytes"}},
-                    {}};
+Table by_segment(const Application& application) {
+    Table table{
+        .columns = {figure("tile"), figure("segment"), figure("address", TextStyle::Hex),
+                    figure("flags", TextStyle::Hex), figure("data_bytes"), figure("memory_bytes")},
+        .rows = {}};
     for (const TileImage& tile : application.tiles) {
         for (std::size_t i = 0; i < tile.segments.size(); ++i) {
             const Segment& segment = tile.segments[i];
@@ -91,8 +93,10 @@ std::array<const std::vector<Binding>*, 3> binding_lists(const Application& appl
     return {&application.inputs, &application.outputs, &application.weights};
 }
 
-Breakdown by_binding(const Application& application) {
-    Breakdown table{{{"list"}, {"name"}, {"dtype"}, {"slices"}, {"bytes"}, {"tiles"}}, {}};
+Table by_binding(const Application& application) {
+    Table table{.columns = {text("list"), text("name"), text("dtype"), figure("slices"),
+                            figure("bytes"), figure("tiles")},
+                .rows = {}};
     const auto lists = binding_lists(application);
     for (std::size_t list = 0; list < lists.size(); ++list) {
         for (const Binding& binding : *lists[list]) {
@@ -105,7 +109,7 @@ Breakdown by_binding(const Application& application) {
     return table;
 }
 
-Breakdown flags_table(const Application& application) {
+Table flags_table(const Application& application) {
     std::map<std::uint32_t, std::array<std::uint64_t, 3>> by_flags;
     for (const TileImage& tile : application.tiles) {
         for (const Segment& segment : tile.segments) {
@@ -115,7 +119,9 @@ Breakdown flags_table(const Application& application) {
             memory = saturating_add(memory, segment.memory_size);
         }
     }
-    Breakdown table{{{"flags", true}, {"segments"}, {"data_bytes"}, {"memory_bytes"}}, {}};
+    Table table{.columns = {figure("flags", TextStyle::Hex), figure("segments"),
+                            figure("data_bytes"), figure("memory_bytes")},
+                .rows = {}};
     for (const auto& [flags, figures] : by_flags) {
         table.rows.push_back({std::uint64_t{flags}, figures[0], figures[1], figures[2]});
     }
@@ -123,8 +129,9 @@ Breakdown flags_table(const Application& application) {
     return table;
 }
 
-Breakdown lists_table(const Application& application) {
-    Breakdown table{{{"list"}, {"bindings"}, {"slices"}, {"bytes"}}, {}};
+Table lists_table(const Application& application) {
+    Table table{.columns = {text("list"), figure("bindings"), figure("slices"), figure("bytes")},
+                .rows = {}};
     const auto lists = binding_lists(application);
     for (std::size_t list = 0; list < lists.size(); ++list) {
         std::uint64_t slices = 0;
@@ -138,15 +145,11 @@ Breakdown lists_table(const Application& application) {
     return table;
 }
 
-Breakdown exchange_table(const HostExchange& exchange) {
-    Breakdown table{{{"pages"},
-                     {"page_bytes"},
-                     {"calls"},
-                     {"input_slices"},
-                     {"input_bytes"},
-                     {"output_slices"},
-                     {"output_bytes"}},
-                    {}};
+Table exchange_table(const HostExchange& exchange) {
+    Table table{
+        .columns = {figure("pages"), figure("page_bytes"), figure("calls"), figure("input_slices"),
+                    figure("input_bytes"), figure("output_slices"), figure("output_bytes")},
+        .rows = {}};
     std::uint64_t page_bytes = 0;
     for (const HostPage& page : exchange.pages) {
         page_bytes = saturating_add(page_bytes, page.size);
@@ -166,11 +169,25 @@ Breakdown exchange_table(const HostExchange& exchange) {
     return table;
 }
 
+Table rows_table(const Application& application, SizeBy by) {
+    return by == SizeBy::Tile      ? by_tile(application)
+           : by == SizeBy::Segment ? by_segment(application)
+                                   : by_binding(application);
+}
+
 }  // namespace
+
+std::string size_csv_columns(SizeBy by) {
+    return rows_table(Application{}, by).csv_names();
+}
 
 PackageSize package_size(const Application& application, std::uint64_t file_bytes, SizeBy by,
                          std::size_t limit) {
-    PackageSize size{.file_bytes = file_bytes};
+    PackageSize size{.file_bytes = file_bytes,
+                     .flags = {},
+                     .binding_lists = {},
+                     .host_exchange = {},
+                     .rows = {}};
     for (const TileImage& tile : application.tiles) {
         const TileFacts facts = tile_facts(tile);
         size.payload_bytes = saturating_add(size.payload_bytes, facts.data_bytes);
@@ -181,9 +198,7 @@ PackageSize package_size(const Application& application, std::uint64_t file_byte
     size.flags = flags_table(application);
     size.binding_lists = lists_table(application);
     size.host_exchange = exchange_table(application.host_exchange);
-    size.rows = by == SizeBy::Tile      ? by_tile(application)
-                : by == SizeBy::Segment ? by_segment(application)
-                                        : by_binding(application);
+    size.rows = rows_table(application, by);
     size.row_count = size.rows.rows.size();
     if (limit != 0 && size.rows.rows.size() > limit) {
         size.rows.rows.resize(limit);

@@ -2,8 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
-#include "output/breakdown.hpp"
+#include "output/table.hpp"
 #include "vexa_package/application.hpp"
 
 namespace vexa_cli {
@@ -22,14 +23,17 @@ struct PackageSize {
     std::uint64_t memory_bytes = 0;
     std::size_t row_count = 0;
     /// Segments by their flags word: flags, segments, data_bytes, memory_bytes.
-    Breakdown flags;
+    Table flags;
     /// Inputs, outputs and weights: list, bindings, slices, bytes.
-    Breakdown binding_lists;
+    Table binding_lists;
     /// pages, page_bytes, calls, input_slices, input_bytes, output_slices, output_bytes.
-    Breakdown host_exchange;
+    Table host_exchange;
     /// The chosen breakdown, largest first, at most the limit.
-    Breakdown rows;
+    Table rows;
 };
+
+/// The columns `size --csv` writes for the rows by `by`, comma separated.
+[[nodiscard]] std::string size_csv_columns(SizeBy by);
 
 /// `limit` 0 keeps every row; `row_count` is the number before the limit.
 [[nodiscard]] PackageSize package_size(const vexa_package::Application& application,

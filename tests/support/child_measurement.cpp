@@ -1,4 +1,4 @@
-#include "child_measurement.hpp"
+#include "support/child_measurement.hpp"
 
 #include <malloc.h>
 #include <sys/types.h>
@@ -13,7 +13,7 @@
 #include <fstream>
 #include <string_view>
 
-#include "allocation_counter.hpp"
+#include "support/allocation_counter.hpp"
 
 namespace vexa_package::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "visit_agreement.hpp"
+#include "support/visit_agreement.hpp"
 
 #include <cstring>
 #include <string>
@@ -6,7 +6,7 @@
 
 #include <kj/io.h>
 
-#include "reference_profile_reader.hpp"
+#include "support/reference_profile_reader.hpp"
 
 namespace vexa_package::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "reference_writers.hpp"
+#include "support/reference_writers.hpp"
 
 #include <capnp/message.h>
 #include <capnp/serialize.h>

@@ -1,4 +1,4 @@
-#include "random_models.hpp"
+#include "support/random_models.hpp"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "sample_applications.hpp"
+#include "support/sample_applications.hpp"
 
 #include <limits>
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "../fuzz/read_invariants.hpp"
+#include "../../fuzz/read_invariants.hpp"
 
 namespace vexa_package::testing {
 

@@ -1,4 +1,4 @@
-#include "allocation_counter.hpp"
+#include "support/allocation_counter.hpp"
 
 #include <algorithm>
 #include <cstdlib>

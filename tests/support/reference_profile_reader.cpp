@@ -1,7 +1,7 @@
 // The profile reader as it was before reading was built on the streaming visitor: an
 // independent walk of the schema that the tests hold today's readers to, so that a change to
 // the streaming reader cannot move an error or a value unnoticed.
-#include "reference_profile_reader.hpp"
+#include "support/reference_profile_reader.hpp"
 
 #include <cstdint>
 #include <expected>
