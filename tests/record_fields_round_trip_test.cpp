@@ -10,8 +10,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "distinct_values.hpp"
 #include "message_plans.hpp"
+#include "support/distinct_values.hpp"
 #include "support/reference_writers.hpp"
 #include "vexa_package/record_fields.hpp"
 #include "vexa_package/vexa_package.hpp"
