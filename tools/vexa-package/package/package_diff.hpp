@@ -16,9 +16,9 @@ struct PackageChange {
     std::string where;
     Kind kind = Kind::Changed;
     /// For `Changed`: the field and its two values.
-    std::string field;
-    JsonOutput old_value;
-    JsonOutput new_value;
+    std::string field = {};
+    JsonOutput old_value = {};
+    JsonOutput new_value = {};
     /// Sizes and counts also show new minus old.
     bool has_delta = false;
     /// An address or a word: text shows it in hexadecimal, JSON as the integer.

@@ -23,7 +23,7 @@ struct TileStatistics {
     std::array<std::uint64_t, 4> kind_cycles{};
     std::uint64_t cycles = 0;
     /// First start and last end on the device timeline; none without samples.
-    std::optional<std::uint64_t> first_start;
+    std::optional<std::uint64_t> first_start = std::nullopt;
     std::uint64_t last_end = 0;
 
     [[nodiscard]] std::uint64_t span() const { return first_start ? last_end - *first_start : 0; }

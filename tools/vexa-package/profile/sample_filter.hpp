@@ -18,12 +18,13 @@ namespace vexa_cli {
 /// The filters every profile command takes, as given on the command line (checked there by
 /// `add_filter_options`).
 struct SampleFilterOptions {
-    std::string tiles;
-    std::string kernel;
-    std::string operation;
-    std::string kind;
-    std::optional<std::uint64_t> from;
-    std::optional<std::uint64_t> to;
+    // Each filter is off unless given, so options name only the filters they set.
+    std::string tiles = {};
+    std::string kernel = {};
+    std::string operation = {};
+    std::string kind = {};
+    std::optional<std::uint64_t> from = std::nullopt;
+    std::optional<std::uint64_t> to = std::nullopt;
 };
 
 /// Inclusive ranges of physical tiles from "0-3,8"; the error says what is wrong.

@@ -17,6 +17,14 @@ std::uint32_t percentile(std::vector<std::uint32_t> values, unsigned percent) {
     return nearest_rank(deque, percent);
 }
 
+TEST(NearestRank, NoValuesGiveZeroAndPercentsAboveAHundredTheLargest) {
+    std::deque<std::uint32_t> none;
+    EXPECT_EQ(nearest_rank(none, 50), 0U);
+    std::deque<std::uint32_t> values{7, 3, 9};
+    EXPECT_EQ(nearest_rank(values, 101), 9U);
+    EXPECT_EQ(nearest_rank(values, 4'000'000'000U), 9U);
+}
+
 TEST(NearestRank, OneValueIsEveryPercentile) {
     for (const unsigned percent : {0U, 1U, 50U, 99U, 100U}) {
         EXPECT_EQ(percentile({42}, percent), 42U) << percent;

@@ -89,7 +89,10 @@ TEST(CyclesToSeconds, DividesByTheClockWhenItIsKnown) {
 
 TEST(SampleCycles, CountsAcrossACounterWrap) {
     const auto cycles = [](std::uint32_t start, std::uint32_t end) {
-        return sample_cycles(CycleSampleView{.start_cycle = start, .end_cycle = end});
+        CycleSampleView sample;
+        sample.start_cycle = start;
+        sample.end_cycle = end;
+        return sample_cycles(sample);
     };
     EXPECT_EQ(cycles(100, 250), 150U);
     EXPECT_EQ(cycles(5, 5), 0U);
@@ -98,10 +101,17 @@ TEST(SampleCycles, CountsAcrossACounterWrap) {
 }
 
 TEST(SampleName, IsTheKernelElseTheOperationElseTheKind) {
-    EXPECT_EQ(sample_name(CycleSampleView{.operation = "op", .kernel = "matmul"}), "matmul");
-    EXPECT_EQ(sample_name(CycleSampleView{.operation = "op", .kernel = ""}), "op");
-    EXPECT_EQ(sample_name(CycleSampleView{.kind = ProfileStepKind::Synchronization}),
-              "Synchronization");
+    const auto named = [](std::string_view operation, ProfileStepKind kind,
+                          std::string_view kernel) {
+        CycleSampleView sample;
+        sample.operation = operation;
+        sample.kind = kind;
+        sample.kernel = kernel;
+        return sample_name(sample);
+    };
+    EXPECT_EQ(named("op", ProfileStepKind::Exchange, "matmul"), "matmul");
+    EXPECT_EQ(named("op", ProfileStepKind::Exchange, ""), "op");
+    EXPECT_EQ(named("", ProfileStepKind::Synchronization, ""), "Synchronization");
 }
 
 }  // namespace

@@ -34,7 +34,8 @@ Times slice_times(std::uint64_t clock_hz, std::uint64_t start, std::uint64_t end
     JsonTraceWriter writer(output, "report", TracePlan{});
     writer.header({.schema_version = 1, .clock_hz = clock_hz, .tile_count = 1});
     writer.tile({.index = 0, .physical_tile = 4, .sample_count = 1});
-    const CycleSampleView sample{.kernel = "k"};
+    CycleSampleView sample;
+    sample.kernel = "k";
     writer.sample({.sample = sample, .physical_tile = 4, .start = start, .end = end});
     writer.finish();
     EXPECT_TRUE(output.commit().has_value());
