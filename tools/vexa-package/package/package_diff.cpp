@@ -1,13 +1,19 @@
 #include "package/package_diff.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
+#include <initializer_list>
 #include <map>
 #include <optional>
+#include <string_view>
+#include <type_traits>
+#include <utility>
 
 #include "json/json_records.hpp"
 #include "output/text_format.hpp"
 #include "package/package_facts.hpp"
+#include "vexa_package/record_fields.hpp"
 
 namespace vexa_cli {
 namespace {
@@ -83,6 +89,44 @@ void match(const std::vector<Record>& old, const std::vector<Record>& now, Key k
     }
 }
 
+// The plain fields of two records of one kind, walked through the record's field table:
+// addresses, words and command codes compared in hexadecimal, sizes with their difference,
+// texts and numbers as they are, byte data by its length and (when the lengths agree) by a
+// hash of its content, named last. Lists of records are left to the caller, which matches
+// their elements by key; so are the fields named in `elsewhere`.
+template <ModelRecord Record>
+void diff_fields(Changes& changes, const std::string& where, const Record& old, const Record& now,
+                 std::initializer_list<std::string_view> elsewhere = {}) {
+    std::optional<std::pair<std::string, std::string>> content;
+    for_each_field<Record>([&](const auto& field) {
+        using Value = typename std::remove_cvref_t<decltype(field)>::value_type;
+        const Value& a = field.of(old);
+        const Value& b = field.of(now);
+        if (std::ranges::find(elsewhere, field.name) != elsewhere.end()) {
+            return;
+        }
+        if constexpr (std::is_same_v<Value, Bytes>) {
+            changes.field(where, std::string(field.name) + "_bytes", std::uint64_t{a.size()},
+                          std::uint64_t{b.size()}, true);
+            if (a.size() == b.size()) {
+                content.emplace(content_hash(a), content_hash(b));
+            }
+        } else if constexpr (std::is_integral_v<Value>) {
+            if (shown_in_hexadecimal(field.hint) || field.hint == FieldHint::Code) {
+                changes.hex_field(where, field.name, a, b);
+            } else {
+                changes.field(where, field.name, std::uint64_t{a}, std::uint64_t{b},
+                              field.hint == FieldHint::Size);
+            }
+        } else if constexpr (!ModelRecord<Value> && !ModelRecordList<Value>) {
+            changes.field(where, field.name, a, b);
+        }
+    });
+    if (content) {
+        changes.field(where, "content", content->first, content->second);
+    }
+}
+
 void diff_segments(Changes& changes, const std::string& tile, const TileImage& old,
                    const TileImage& now) {
     const auto where = [&tile](const Segment& segment) {
@@ -90,17 +134,7 @@ void diff_segments(Changes& changes, const std::string& tile, const TileImage& o
     };
     match(
         old.segments, now.segments, [](const Segment& segment) { return segment.address; },
-        [&](const Segment& a, const Segment& b) {
-            const std::string name = where(a);
-            changes.field(name, "memory_size", std::uint64_t{a.memory_size},
-                          std::uint64_t{b.memory_size}, true);
-            changes.field(name, "data_bytes", std::uint64_t{a.data.size()},
-                          std::uint64_t{b.data.size()}, true);
-            changes.hex_field(name, "flags", a.flags, b.flags);
-            if (a.data.size() == b.data.size()) {
-                changes.field(name, "content", content_hash(a.data), content_hash(b.data));
-            }
-        },
+        [&](const Segment& a, const Segment& b) { diff_fields(changes, where(a), a, b); },
         [&](const Segment& segment) { changes.removed(where(segment)); },
         [&](const Segment& segment) { changes.added(where(segment)); });
 }
@@ -113,10 +147,7 @@ void diff_tiles(Changes& changes, const Application& old, const Application& now
         old.tiles, now.tiles, [](const TileImage& tile) { return tile.physical_tile; },
         [&](const TileImage& a, const TileImage& b) {
             const std::string name = where(a);
-            changes.hex_field(name, "entry_point", a.entry_point, b.entry_point);
-            changes.hex_field(name, "command_address", a.command_address, b.command_address);
-            changes.hex_field(name, "diagnostic_address", a.diagnostic_address,
-                              b.diagnostic_address);
+            diff_fields(changes, name, a, b);
             diff_segments(changes, name, a, b);
         },
         [&](const TileImage& tile) { changes.removed(where(tile)); },
@@ -132,8 +163,7 @@ void diff_bindings(Changes& changes, std::string_view list, const std::vector<Bi
         old, now, [](const Binding& binding) { return binding.name; },
         [&](const Binding& a, const Binding& b) {
             const std::string name = where(a);
-            changes.field(name, "dtype", a.dtype, b.dtype);
-            changes.field(name, "shape", a.shape, b.shape);
+            diff_fields(changes, name, a, b);
             const BindingFacts fa = binding_facts(a);
             const BindingFacts fb = binding_facts(b);
             changes.field(name, "slices", std::uint64_t{a.slices.size()},
@@ -170,19 +200,13 @@ void diff_slices(Changes& changes, const std::string& name, std::string_view dir
 
 void diff_host_exchange(Changes& changes, const HostExchange& old, const HostExchange& now) {
     const std::string name = "host exchange";
-    changes.hex_field(name, "startup_mark", old.startup_mark, now.startup_mark);
-    changes.field(name, "command_page", std::uint64_t{old.command_page},
-                  std::uint64_t{now.command_page});
-    changes.field(name, "command_offset", old.command_offset, now.command_offset);
-    changes.field(name, "attach_order", old.attach_order, now.attach_order);
+    diff_fields(changes, name, old, now);
     const auto page_where = [](const HostPage& page) {
         return "host page " + std::to_string(page.index);
     };
     match(
         old.pages, now.pages, [](const HostPage& page) { return page.index; },
-        [&](const HostPage& a, const HostPage& b) {
-            changes.field(page_where(a), "size", a.size, b.size, true);
-        },
+        [&](const HostPage& a, const HostPage& b) { diff_fields(changes, page_where(a), a, b); },
         [&](const HostPage& page) { changes.removed(page_where(page)); },
         [&](const HostPage& page) { changes.added(page_where(page)); });
     const auto call_where = [](const HostCall& call) { return "host call " + call.name; };
@@ -190,10 +214,8 @@ void diff_host_exchange(Changes& changes, const HostExchange& old, const HostExc
         old.calls, now.calls, [](const HostCall& call) { return call.name; },
         [&](const HostCall& a, const HostCall& b) {
             const std::string where = call_where(a);
-            changes.hex_field(where, "command", a.command, b.command);
-            changes.field(where, "phases", std::uint64_t{a.phases}, std::uint64_t{b.phases});
-            changes.field(where, "invocations", std::uint64_t{a.invocations},
-                          std::uint64_t{b.invocations});
+            // Batch ends are compared with the slices they divide.
+            diff_fields(changes, where, a, b, {"input_batch_ends", "output_batch_ends"});
             diff_slices(changes, where, "input", a.inputs, a.input_batch_ends, b.inputs,
                         b.input_batch_ends);
             diff_slices(changes, where, "output", a.outputs, a.output_batch_ends, b.outputs,
@@ -208,9 +230,7 @@ void diff_rest(Changes& changes, const Application& old, const Application& now)
     match(
         old.entry_points, now.entry_points, [](const EntryPoint& entry) { return entry.name; },
         [&](const EntryPoint& a, const EntryPoint& b) {
-            changes.hex_field(entry_where(a), "command", a.command, b.command);
-            changes.field(entry_where(a), "external_syncs", std::uint64_t{a.external_syncs},
-                          std::uint64_t{b.external_syncs});
+            diff_fields(changes, entry_where(a), a, b);
         },
         [&](const EntryPoint& entry) { changes.removed(entry_where(entry)); },
         [&](const EntryPoint& entry) { changes.added(entry_where(entry)); });
@@ -221,7 +241,7 @@ void diff_rest(Changes& changes, const Application& old, const Application& now)
         old.device_config_writes, now.device_config_writes,
         [](const DeviceConfigWrite& write) { return write.offset; },
         [&](const DeviceConfigWrite& a, const DeviceConfigWrite& b) {
-            changes.hex_field(write_where(a), "value", a.value, b.value);
+            diff_fields(changes, write_where(a), a, b);
         },
         [&](const DeviceConfigWrite& write) { changes.removed(write_where(write)); },
         [&](const DeviceConfigWrite& write) { changes.added(write_where(write)); });
@@ -241,7 +261,7 @@ std::string content_hash(std::span<const std::uint8_t> bytes) {
 
 std::vector<PackageChange> package_diff(const Application& old, const Application& now) {
     Changes changes;
-    changes.field("", "compiler_version", old.compiler_version, now.compiler_version);
+    diff_fields(changes, "", old, now);
     diff_tiles(changes, old, now);
     diff_bindings(changes, "input", old.inputs, now.inputs);
     diff_bindings(changes, "output", old.outputs, now.outputs);
