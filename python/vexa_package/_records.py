@@ -196,11 +196,11 @@ class ProfileStepKind(enum.IntEnum):
     def __str__(self) -> str:
         return self.name
 
-    def __format__(self, spec: str) -> str:
+    def __format__(self, format_spec: str) -> str:
         # A numeric presentation type asks for the code; anything else formats the name.
-        if spec[-1:] in tuple("bcdoxXneEfFgG%"):
-            return int.__format__(self, spec)
-        return format(self.name, spec)
+        if format_spec[-1:] in tuple("bcdoxXneEfFgG%"):
+            return int.__format__(self, format_spec)
+        return format(self.name, format_spec)
 
 
 @dataclass(slots=True, kw_only=True, repr=False)

@@ -3,6 +3,12 @@
 namespace vexa_cli {
 
 void add_filter_options(CLI::App& command, SampleFilterOptions& options) {
+    const CLI::Validator name_pattern(
+        [](const std::string& text) {
+            const auto checked = check_name_pattern(text);
+            return checked ? std::string() : checked.error();
+        },
+        "REGEX");
     command.add_option("--tiles", options.tiles, "Only these physical tiles (0-3,8)")
         ->check(CLI::Validator(
             [](const std::string& text) {
@@ -12,20 +18,10 @@ void add_filter_options(CLI::App& command, SampleFilterOptions& options) {
             "LIST"))
         ->type_name("LIST");
     command.add_option("--kernel", options.kernel, "Only kernels matching REGEX")
-        ->check(CLI::Validator(
-            [](const std::string& text) {
-                const auto checked = check_name_pattern(text);
-                return checked ? std::string() : checked.error();
-            },
-            "REGEX"))
+        ->check(name_pattern)
         ->type_name("REGEX");
     command.add_option("--operation", options.operation, "Only operations matching REGEX")
-        ->check(CLI::Validator(
-            [](const std::string& text) {
-                const auto checked = check_name_pattern(text);
-                return checked ? std::string() : checked.error();
-            },
-            "REGEX"))
+        ->check(name_pattern)
         ->type_name("REGEX");
     command.add_option("--kind", options.kind, "Only samples of this kind")
         ->check(CLI::Validator(
